@@ -1,0 +1,53 @@
+// A file of the file system, opened by a wide path (narrowed to UTF-8 here).
+// The stand-in for CreateFileW, ReadFile, WriteFile, SetFilePointer, GetFileSize
+// and CloseHandle.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace calidra {
+
+class File {
+public:
+    File() = default;
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+
+    // Each Open closes a file already open first; false when path is null or the
+    // file cannot be opened.
+    bool OpenRead(const wchar_t* path);
+    // Truncates an existing file, else creates a new one.
+    bool OpenForWrite(const wchar_t* path);
+    // Opens an existing file without truncating it, else creates it; the
+    // position is the first byte.
+    bool OpenAlways(const wchar_t* path);
+    bool IsOpen() const { return fd_ >= 0; }
+
+    // Reads up to size bytes; the number read, or -1 on an error.
+    std::int64_t Read(void* buffer, std::size_t size);
+    // true only when all size bytes were written (a full disk, a file-size
+    // limit or an I/O error gives false).
+    bool Write(const void* buffer, std::size_t size);
+    // Moves the position to an absolute offset; false on failure.
+    bool Seek(std::uint64_t offset);
+    std::uint64_t Position() const;
+    // -1 when not open.
+    std::int64_t Size() const;
+    void Close();
+
+    // The narrow path the platform uses for a wide path.
+    static std::string SystemPath(const wchar_t* path);
+    static bool Remove(const wchar_t* path);
+    static bool Exists(const wchar_t* path);
+
+private:
+    bool Open(const wchar_t* path, int flags);
+    int fd_ = -1;
+};
+
+}  // namespace calidra
