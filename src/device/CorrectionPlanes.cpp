@@ -1,0 +1,35 @@
+#include "device/CorrectionPlanes.h"
+
+#include <new>
+
+#include "device/SensorFrame.h"
+
+namespace calidra {
+
+CorrectionPlanes::CorrectionPlanes() : width_(kFrameWidth), height_(kFrameHeight) {}
+
+void CorrectionPlanes::ReleasePlanes() {
+    for (auto& plane : planes_) std::vector<double>().swap(plane);
+}
+
+int CorrectionPlanes::InitPlanes(int width, int height) {
+    flags_ = 0;
+    ReleasePlanes();
+    if (width < 1 || height < 1) return 0;
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (pixels > kMaxPixels) return 0;
+    width_ = width;
+    height_ = height;
+    try {
+        planes_[kGain].assign(pixels, 1.0);
+        planes_[kOffset].assign(pixels, 0.0);
+        planes_[kShutterOffset].assign(pixels, 0.0);
+        planes_[kScale].assign(pixels, 1.0);
+    } catch (const std::bad_alloc&) {
+        ReleasePlanes();
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace calidra
