@@ -1,0 +1,43 @@
+#include "platform/ModuleResources.h"
+
+namespace calidra {
+
+namespace {
+
+wchar_t FoldCase(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+
+bool SameTypeName(const wchar_t* a, const wchar_t* b) {
+    for (; *a != 0 && *b != 0; ++a, ++b) {
+        if (FoldCase(*a) != FoldCase(*b)) return false;
+    }
+    return *a == *b;
+}
+
+}  // namespace
+
+ModuleResources& ModuleResources::Library() {
+    static ModuleResources library;
+    return library;
+}
+
+bool ModuleResources::Add(const ResourceBlock& block) {
+    if (block.type == nullptr || block.type[0] == 0 || block.data == nullptr) return false;
+    std::lock_guard<std::mutex> hold(blocksLock_);
+    blocks_.push_back(block);
+    return true;
+}
+
+bool ModuleResources::Find(std::uint32_t id, const wchar_t* type, const std::uint8_t*& data, std::size_t& size) const {
+    if (type == nullptr) return false;
+    std::lock_guard<std::mutex> hold(blocksLock_);
+    for (auto block = blocks_.rbegin(); block != blocks_.rend(); ++block) {
+        if (block->id == id && SameTypeName(block->type, type)) {
+            data = block->data;
+            size = block->size;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace calidra
