@@ -1,0 +1,33 @@
+// The correction-data file: the device's four correction planes and their
+// header values in a "VL-CORSET-V1020" file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace calidra {
+
+class CorrectionPlanes;
+
+// Format of the file: magic and version, then the header and the planes.
+inline constexpr char kCorrectionMagic[] = "VL-CORSET-V1020";
+inline constexpr std::size_t kCorrectionHeaderBytes = 48;
+// Files of earlier versions end after the shutter-offset plane.
+inline constexpr int kCorrectionVersionWithScalePlane = 1020;
+inline constexpr int kCorrectionOldestVersion = 1000;
+
+// The version written in a 16-byte magic: the decimal number at offset 11, read
+// as "%d" would but never beyond the 16 bytes; 1000 when there is no number.
+int CorrectionFileVersion(const std::uint8_t* magic16);
+
+// Writes planes to path. 1 on success; 0 for a null path, planes missing or of
+// another size than the header's width x height, or a failed create or write.
+int SaveCorrectionFile(const CorrectionPlanes& planes, const wchar_t* path);
+
+// Reads path into planes. 1 on success; 0 when the file cannot be opened, its
+// magic or version is refused, its plane size is not width x height x 8, its
+// size is not the 640 x 480 frame the correction covers, it ends before its last
+// plane, or memory runs out. On 0 the planes in use are left exactly as they were.
+int LoadCorrectionFile(CorrectionPlanes& planes, const wchar_t* path);
+
+}  // namespace calidra

@@ -1,0 +1,28 @@
+#include "output/StdioStream.h"
+
+#include <string>
+
+#include "platform/File.h"
+
+namespace calidra {
+
+StdioStream::~StdioStream() { Close(); }
+
+bool StdioStream::Open(const wchar_t* path, const char* mode) {
+    Close();
+    if (path == nullptr || mode == nullptr) return false;
+    const std::string narrow = File::SystemPath(path);
+    if (narrow.empty()) return false;
+    stream_ = std::fopen(narrow.c_str(), mode);
+    return stream_ != nullptr;
+}
+
+bool StdioStream::Close() {
+    if (stream_ == nullptr) return false;
+    const bool clean = std::ferror(stream_) == 0;
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    return clean && closed;
+}
+
+}  // namespace calidra

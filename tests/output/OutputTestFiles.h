@@ -1,0 +1,115 @@
+// Shared by the output tests: a fresh directory per test, whole-file reads,
+// little-endian peeks and running the command-line tools that check our files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "pipeline/DibImage.h"
+#include "platform/LittleEndian.h"
+
+namespace calidra::test {
+
+class ScratchDir {
+public:
+    ScratchDir() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : "output";
+        path_ = std::filesystem::path(CALIDRA_TEST_TMP) / "output" / name;
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    std::filesystem::path Path(const std::string& file) const { return path_ / file; }
+    std::wstring Wide(const std::string& file) const { return Path(file).wstring(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Reads the bytes [offset, offset + count) of a file, fewer at its end.
+inline std::vector<std::uint8_t> ReadSome(const std::filesystem::path& path, std::uint64_t offset, std::size_t count) {
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(offset));
+    std::vector<std::uint8_t> bytes(count);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+inline std::uint32_t Le32At(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+    return offset + 4 <= bytes.size() ? GetLE32(bytes.data() + offset) : 0xDEADBEEFu;
+}
+
+inline std::string TextAt(const std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t count) {
+    if (offset + count > bytes.size()) return {};
+    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                       bytes.begin() + static_cast<std::ptrdiff_t>(offset + count));
+}
+
+inline bool HaveTool(const std::string& tool) {
+    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Runs a shell command; its standard output and error in `output`, the exit status as result.
+inline int RunTool(const std::string& command, std::string& output, const std::filesystem::path& scratch) {
+    const std::filesystem::path log = scratch / "tool-output.txt";
+    int status = std::system((command + " >'" + log.string() + "' 2>&1").c_str());
+    std::ifstream in(log);
+    output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return status;
+}
+
+// A 640 x 480 raw image whose level tells line and column apart:
+// (line * 7 + x) mod 16384; stored line 0 is the picture's bottom row.
+inline DibImage RawFrame() {
+    DibImage raw;
+    EXPECT_TRUE(raw.Create(640, 480, 16));
+    for (std::int32_t line = 0; line < 480; ++line) {
+        for (std::int32_t x = 0; x < 640; ++x) {
+            PutLE16(raw.Row(line) + 2 * x, static_cast<std::uint16_t>((line * 7 + x) % 16384));
+        }
+    }
+    return raw;
+}
+
+// The colour of stored line `line`, column x: smooth enough for JPEG to keep.
+inline std::uint8_t BlueAt(std::int32_t, std::int32_t x) { return static_cast<std::uint8_t>(x * 255 / 639); }
+inline std::uint8_t GreenAt(std::int32_t line, std::int32_t) { return static_cast<std::uint8_t>(line * 255 / 479); }
+inline std::uint8_t RedAt(std::int32_t line, std::int32_t x) { return static_cast<std::uint8_t>(255 - (line + x) / 5); }
+
+inline DibImage ColourFrame() {
+    DibImage colour;
+    EXPECT_TRUE(colour.Create(640, 480, 24));
+    for (std::int32_t line = 0; line < 480; ++line) {
+        std::uint8_t* row = colour.Row(line);
+        for (std::int32_t x = 0; x < 640; ++x) {
+            row[3 * x + 0] = BlueAt(line, x);
+            row[3 * x + 1] = GreenAt(line, x);
+            row[3 * x + 2] = RedAt(line, x);
+        }
+    }
+    return colour;
+}
+
+inline std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+}  // namespace calidra::test
