@@ -1,0 +1,179 @@
+#include "device/COPVSdkLib.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "device/CommandPacket.h"
+#include "device/DriverChannel.h"
+
+namespace calidra {
+
+namespace {
+
+constexpr int kRegTransferLength0 = 0;
+constexpr int kRegWindowLeft = 16;
+constexpr int kRegWindowTop = 17;
+constexpr int kRegWindowWidth = 18;
+constexpr int kRegWindowHeight = 19;
+constexpr std::uint32_t kWindowSettleMs = 100;
+
+bool IsRegisterNumber(int reg) { return reg >= 0 && reg <= 255; }
+
+// Read-out modes the camera knows: 0 to 3, 17 and 18.
+bool IsReadoutMode(int mode) { return (mode >= 0 && mode <= 3) || mode == 17 || mode == 18; }
+
+}  // namespace
+
+COPVSdkLib::COPVSdkLib()
+    : sensor_(*this), transfer_([this](std::uint16_t* frame) {
+          // The correction covers exactly one full sensor frame; a smaller
+          // window's buffer is not one.
+          if (transfer_.Width() == kFullWidth && transfer_.Height() == kFullHeight) CorrectFrameInPlace(frame);
+      }) {}
+
+void COPVSdkLib::SetSensorTag(const char* tag) {
+    sensorTag_.fill('\0');
+    std::strncpy(sensorTag_.data(), tag, sensorTag_.size() - 1);
+}
+
+void COPVSdkLib::ProbeDevices() {
+    for (int index = 0; index < kDeviceCount; ++index) {
+        char path[128];
+        std::snprintf(path, sizeof path, "\\\\.\\%s-%d", sensorTag_.data(), index);
+        DeviceHandle handle = 0;
+        present_[index] = OpenChannel(handle, path);
+        CloseChannel(handle);
+    }
+    deviceIndex_ = 0;
+}
+
+int COPVSdkLib::IsDevicePresent(int index) const {
+    if (static_cast<unsigned>(index) >= static_cast<unsigned>(kDeviceCount)) return 0;
+    return present_[index] != 0 ? 1 : 0;
+}
+
+int COPVSdkLib::SelectDevice(int index) {
+    if (static_cast<unsigned>(index) >= static_cast<unsigned>(kDeviceCount)) return kInvalidIndex;
+    deviceIndex_ = index;
+    std::snprintf(devicePath_.data(), devicePath_.size(), "\\\\.\\%s-%d", sensorTag_.data(), index);
+    return kOk;
+}
+
+bool COPVSdkLib::SendCommand(std::uint8_t* packet) {
+    DeviceHandle handle = 0;
+    if (!OpenChannel(handle, devicePath_.data())) return false;
+    int result = SendBlock(handle, kPipeCommand, CommandPacket::kSize, packet);
+    CloseChannel(handle);
+    return result == kBlockOk;
+}
+
+int COPVSdkLib::WriteRegister(int reg, int value) {
+    if (!IsRegisterNumber(reg)) return 0;
+    CommandPacket packet = CommandPacket::RegisterWrite(static_cast<std::uint8_t>(reg), value);
+    return SendCommand(packet.Data()) ? 1 : 0;
+}
+
+int COPVSdkLib::ReadRegister(int reg, int* value) {
+    if (value == nullptr) return 0;
+    if (!IsRegisterNumber(reg)) {
+        *value = 0;
+        return 0;
+    }
+    DeviceHandle handle = 0;
+    if (!OpenChannel(handle, devicePath_.data())) return 0;
+    CommandPacket request = CommandPacket::RegisterRead(static_cast<std::uint8_t>(reg));
+    int result = 0;
+    int read = 0;
+    if (SendBlock(handle, kPipeCommand, CommandPacket::kSize, request.Data()) == kBlockOk) {
+        // The camera answers with two packets; only the second carries the
+        // value, and losing the first does not spoil the read.
+        std::uint8_t reply[CommandPacket::kSize] = {};
+        ReceiveBlock(handle, kPipeReply, CommandPacket::kSize, reply);
+        if (ReceiveBlock(handle, kPipeReply, CommandPacket::kSize, reply) == kBlockOk) {
+            read = reply[0];
+            result = 1;
+        }
+    }
+    CloseChannel(handle);
+    *value = read;
+    return result;
+}
+
+void COPVSdkLib::SendInitCommand() {
+    CommandPacket packet = CommandPacket::Init();
+    SendCommand(packet.Data());
+}
+
+int COPVSdkLib::SetTransferLength() {
+    CommandPacket packet = CommandPacket::TransferLength(transfer_.TransferLength());
+    SendCommand(packet.Data());
+    return 1;
+}
+
+int COPVSdkLib::SetTransferMode(int flag) {
+    transferMode_ = flag;
+    CommandPacket packet = CommandPacket::TransferMode(flag != 0);
+    SendCommand(packet.Data());
+    return 1;
+}
+
+int COPVSdkLib::RequestShutterNuc(int frames) {
+    sensor_.CloseShutter();
+    std::lock_guard<std::mutex> guard(deviceLock_);
+    calibration_.framesToAverage = frames;
+    calibration_.requested = true;
+    return 1;
+}
+
+COPVSdkLib::CalibrationRequest COPVSdkLib::PendingCalibration() {
+    std::lock_guard<std::mutex> guard(deviceLock_);
+    return calibration_;
+}
+
+// The identity correction: until correction tables are held, frames leave as
+// the camera sent them.
+void COPVSdkLib::CorrectFrameInPlace(std::uint16_t* /*frame*/) {}
+
+// No correction tables are held yet, so there is nothing to return to its
+// defaults.
+void COPVSdkLib::ResetCorrectionTables() {}
+
+std::uint32_t COPVSdkLib::TransferByteCount() const {
+    return transfer_.TransferLength() * (transferMode_ != 0 ? 2u : 1u);
+}
+
+int COPVSdkLib::SetWindow(int x, int y, int width, int height, int mode) {
+    if (x < 0 || y < 0 || width < 4 || height < 3 || x + width > kFullWidth || y + height > kFullHeight ||
+        !IsReadoutMode(mode) || transfer_.IsBusy())
+        return kInvalidWindow;
+    windowX_ = x;
+    windowY_ = y;
+    windowMode_ = mode;
+    AllocateFrameBuffers(width, height, FrameTransfer::kRingSize);
+    WriteRegister(kRegWindowLeft, x / 2);
+    WriteRegister(kRegWindowTop, y / 2);
+    WriteRegister(kRegWindowWidth, width / 2);
+    WriteRegister(kRegWindowHeight, height / 2 - 1);
+    // Register 0 takes 255 first and the low byte last, which makes the
+    // camera take the new length.
+    std::uint32_t length = transfer_.TransferLength();
+    WriteRegister(kRegTransferLength0, 255);
+    WriteRegister(kRegTransferLength0 + 1, static_cast<int>((length >> 8) & 0xFF));
+    WriteRegister(kRegTransferLength0 + 2, static_cast<int>((length >> 16) & 0xFF));
+    WriteRegister(kRegTransferLength0 + 3, static_cast<int>((length >> 24) & 0xFF));
+    WriteRegister(kRegTransferLength0, static_cast<int>(length & 0xFF));
+    sensor_.Sleep(kWindowSettleMs);
+    return kOk;
+}
+
+int COPVSdkLib::AllocateFrameBuffers(int width, int height, int ringSize) {
+    int result = transfer_.Allocate(width, height, ringSize);
+    if (result == FrameTransfer::kOk) SetTransferLength();
+    return result;
+}
+
+int COPVSdkLib::CaptureSingle() { return transfer_.CaptureSingle(devicePath_.data(), TransferByteCount()); }
+
+int COPVSdkLib::StartStream() { return transfer_.StartStream(devicePath_.data(), TransferByteCount()); }
+
+}  // namespace calidra

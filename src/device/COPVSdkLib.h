@@ -1,0 +1,151 @@
+// The device object of one camera: the channel to the driver (device path,
+// presence, register read and write, command packets), sensor control, the
+// frame transfer threads and buffers, and the device lock that serialises the
+// per-frame correction. The object holds no driver handle between operations:
+// each exchange opens the device path and closes it again, except a running
+// stream, whose thread keeps its own.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+
+#include "device/FrameTransfer.h"
+#include "device/SensorControl.h"
+
+namespace calidra {
+
+class COPVSdkLib {
+public:
+    static constexpr int kDeviceCount = 8;
+    static constexpr int kFullWidth = 640;
+    static constexpr int kFullHeight = 480;
+
+    // Device-layer results (0 is success).
+    static constexpr int kOk = 0;
+    static constexpr int kInvalidWindow = 1;
+    static constexpr int kInvalidIndex = 22;
+
+    COPVSdkLib(const COPVSdkLib&) = delete;
+    COPVSdkLib& operator=(const COPVSdkLib&) = delete;
+
+    // Driver channel.
+    // Opens the path of every index 0 to 7 once and records which answered;
+    // the selected index becomes 0 (the path is built by SelectDevice).
+    void ProbeDevices();
+    int GetDeviceCount() const { return kDeviceCount; }
+    // 1 when index is 0 to 7 and answered the probe, else 0.
+    int IsDevicePresent(int index) const;
+    // 0 with the index selected and its path built; 22 (nothing changed) for
+    // an index outside 0 to 7.
+    int SelectDevice(int index);
+    int GetDeviceIndex() const { return deviceIndex_; }
+    const char* DevicePath() const { return devicePath_.data(); }
+    // 1 when the packet [0x25, reg, value & 0xFF] went, else 0. Registers are
+    // numbered 0 to 255; any other number fails without traffic rather than
+    // reaching the register its low byte names.
+    int WriteRegister(int reg, int value);
+    // 1 with *value set from the second reply packet. 0 when the camera cannot
+    // be opened (*value untouched); 0 with *value = 0 on any other failure.
+    int ReadRegister(int reg, int* value);
+    // Command 0x06, when the camera opens; nothing is reported.
+    void SendInitCommand();
+    // Command 0x09 with the transfer length of the current window. Returns 1.
+    int SetTransferLength();
+    // Records the flag (1 = 16-bit transfers, 0 = 8-bit) and sends command
+    // 0x0A with it. Returns 1.
+    virtual int SetTransferMode(int flag);
+    int GetTransferMode() const { return transferMode_; }
+
+    // Sensor control.
+    int SetPair40(int value) { return sensor_.SetPair40(value); }
+    int SetPair42(int value) { return sensor_.SetPair42(value); }
+    int SetPair64(int value) { return sensor_.SetPair64(value); }
+    int SetPair66(int value) { return sensor_.SetPair66(value); }
+    int SetPair68(int value) { return sensor_.SetPair68(value); }
+    int SetPair70(int value) { return sensor_.SetPair70(value); }
+    int SetWord49(int value) { return sensor_.SetWord49(value); }
+    int SetReg48Mode(int value) { return sensor_.SetReg48Mode(value); }
+    int SetReg48Bit2(int on) { return sensor_.SetReg48Bit2(on); }
+    int SetReg48Bit3(int on) { return sensor_.SetReg48Bit3(on); }
+    int SetTriggerMode(int on) { return sensor_.SetTriggerMode(on); }
+    int ReadInternalTemperature() { return sensor_.ReadInternalTemperature(); }
+    int InitSensorRegisters() { return sensor_.InitSensorRegisters(); }
+    // Closes the shutter (about 120 ms) and arms a shutter calibration over
+    // the next frames corrected. Returns 1.
+    int RequestShutterNuc(int frames);
+    SensorControl& Sensor() { return sensor_; }
+    const SensorControl& Sensor() const { return sensor_; }
+
+    // Frame transfer.
+    // 0 with the window programmed and the buffers rebuilt; 1 for a window
+    // outside the sensor, an unknown read-out mode, or while a capture or
+    // stream runs (its buffers must stay).
+    int SetWindow(int x, int y, int width, int height, int mode);
+    // 0, 1 (ringSize below 2, or busy) or 7; sends the transfer length on 0.
+    int AllocateFrameBuffers(int width, int height, int ringSize);
+    int CaptureSingle();
+    int StartStream();
+    int WaitFrame() { return transfer_.WaitFrame(); }
+    int ReadStreamFrame(std::uint16_t* destination) { return transfer_.ReadStreamFrame(destination); }
+    int ReadSingleFrame(std::uint16_t* destination) { return transfer_.ReadSingleFrame(destination); }
+    int StopStream() { return transfer_.StopStream(); }
+    int WindowX() const { return windowX_; }
+    int WindowY() const { return windowY_; }
+    int WindowWidth() const { return transfer_.Width(); }
+    int WindowHeight() const { return transfer_.Height(); }
+    int WindowMode() const { return windowMode_; }
+    std::uint32_t TransferLength() const { return transfer_.TransferLength(); }
+    // Bytes of one transfer: two per pixel in 16-bit mode, one in 8-bit mode.
+    std::uint32_t TransferByteCount() const;
+    FrameTransfer& Transfer() { return transfer_; }
+
+    // Correction.
+    // Corrects one full 640 x 480 raw frame (line 0 first) in place before it
+    // leaves the device layer.
+    void CorrectFrameInPlace(std::uint16_t* frame);
+    // Serialises the per-frame correction, data-set loads, calibration
+    // requests and the saving and loading of correction data.
+    std::mutex& DeviceLock() { return deviceLock_; }
+    struct CalibrationRequest {
+        bool requested = false;
+        int framesToAverage = 30;
+    };
+    // The calibration last armed; takes the device lock.
+    CalibrationRequest PendingCalibration();
+
+protected:
+    COPVSdkLib();
+    // Not virtual: the device object is always destroyed as its own type.
+    ~COPVSdkLib() = default;
+
+    // The 11-character sensor-kind tag the device paths are built from.
+    void SetSensorTag(const char* tag);
+    void SetTransferModeFlag(int flag) { transferMode_ = flag; }
+    // Camera set-up: the correction planes, bad-pixel list, level table and
+    // NUC tables back to their defaults.
+    void ResetCorrectionTables();
+
+private:
+    // Sends one command packet to the command pipe over a handle of its own;
+    // true when it went.
+    bool SendCommand(std::uint8_t* packet);
+
+    std::array<char, 12> sensorTag_{};
+    std::array<char, 128> devicePath_{};
+    std::array<int, kDeviceCount> present_{};
+    int deviceIndex_ = 0;
+    int transferMode_ = 0;
+    int windowX_ = 0;
+    int windowY_ = 0;
+    int windowMode_ = 0;
+
+    SensorControl sensor_;
+    std::mutex deviceLock_;  // guards calibration_ and the correction state
+    CalibrationRequest calibration_;
+    // Declared last, so it is destroyed first: a running stream ends while
+    // everything its thread reaches still exists.
+    FrameTransfer transfer_;
+};
+
+}  // namespace calidra

@@ -1,0 +1,105 @@
+// Moves raw frames from the driver into memory: the frame geometry and
+// buffers, a single-frame capture on a transfer thread of its own, and a
+// stream whose high-priority thread fills a ring of four buffers while the
+// acquisition thread takes the newest complete one. Frames are corrected in
+// place through the hook given at construction and leave line-reversed, the
+// row order of a bottom-up bitmap.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/TransferRing.h"
+#include "platform/Event.h"
+#include "platform/Thread.h"
+
+namespace calidra {
+
+class FrameTransfer {
+public:
+    static constexpr int kRingSize = 4;
+    static constexpr std::uint32_t kFrameWaitMs = 6000;
+
+    // Results.
+    static constexpr int kOk = 0;
+    static constexpr int kFailed = 1;  // invalid argument, or the stream failed / no frame in time
+    static constexpr int kNoFrameYet = 2;
+    static constexpr int kFrameReady = 3;
+    static constexpr int kOutOfMemory = 7;
+    static constexpr int kOpenFailed = 10;
+    static constexpr int kNoBuffer = 14;
+    static constexpr int kTransferFailed = 19;
+    static constexpr int kBusy = 21;
+
+    // correct receives a frame of Width() x Height() values, line 0 first, to
+    // correct in place before it is copied out.
+    explicit FrameTransfer(std::function<void(std::uint16_t*)> correct);
+    FrameTransfer(const FrameTransfer&) = delete;
+    FrameTransfer& operator=(const FrameTransfer&) = delete;
+    // Ends a stream still running, so that no thread outlives the buffers.
+    ~FrameTransfer();
+
+    // Width x height rounded up to a multiple of 1024.
+    static std::uint32_t TransferLengthFor(int width, int height);
+
+    // Frees and reallocates the single-frame buffer and ringSize ring entries
+    // for a width x height window: 0, 1 (ringSize below 2, or a capture or
+    // stream is running) or 7.
+    int Allocate(int width, int height, int ringSize);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    std::uint32_t TransferLength() const { return transferLength_; }
+    // true while a stream thread or a single capture exists.
+    bool IsBusy() const;
+
+    // One frame of byteCount bytes through path on a thread of its own;
+    // blocks until it is in: 0, 10, 19 or 21.
+    int CaptureSingle(const char* path, std::uint32_t byteCount);
+    // 0 started, 21 already running. A stream that ended by itself is
+    // collected first, its result dropped.
+    int StartStream(const char* path, std::uint32_t byteCount);
+    // 1 the stream failed or no frame came in time, 0 or 2 nothing now, 3 a
+    // frame is ready for ReadStreamFrame.
+    int WaitFrame();
+    // destination: Height() lines of Width() values. 0, or 14 when null.
+    int ReadStreamFrame(std::uint16_t* destination);
+    int ReadSingleFrame(std::uint16_t* destination);
+    // The stream's result (0, 10 or 19); 0 when no stream was started since
+    // the last stop.
+    int StopStream();
+
+    TransferRing& Ring() { return ring_; }
+
+private:
+    void SingleTransfer(const std::string& path, std::uint32_t byteCount);
+    void StreamLoop(const std::string& path, std::uint32_t byteCount);
+    // Corrects and copies out one frame, last line first.
+    void Deliver(std::uint16_t* frame, std::uint16_t* destination);
+
+    std::function<void(std::uint16_t*)> correct_;
+    int width_ = 0;
+    int height_ = 0;
+    std::uint32_t transferLength_ = 0;
+    std::vector<std::uint16_t> single_;
+    TransferRing ring_;
+
+    // Single capture. The idle flag is claimed by compare-and-swap so two
+    // callers can never both start one.
+    std::atomic<int> singleIdle_{1};
+    int singleResult_ = 0;  // written by the transfer thread before it signals
+
+    // Stream. stopped_ is both the stop request and the thread's end marker.
+    std::unique_ptr<Event> frameEvent_;
+    std::unique_ptr<Event> finishedEvent_;
+    Thread streamThread_;
+    bool streamStarted_ = false;  // a stream exists that StopStream has not collected
+    std::atomic<int> stopped_{1};
+    std::atomic<int> error_{0};
+    std::atomic<int> streamResult_{0};
+};
+
+}  // namespace calidra

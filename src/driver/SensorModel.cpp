@@ -1,0 +1,103 @@
+#include "driver/SensorModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace calidra::sim {
+
+namespace {
+
+// Noise is read from a table at a random start per frame: a table one frame
+// plus this much long gives every frame a different, contiguous window.
+constexpr int kNoiseSpan = 65536;
+constexpr double kNoiseSigma = 6.0;
+
+std::uint64_t SplitMix(std::uint64_t& state) {
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+double Uniform(std::uint64_t& state) { return static_cast<double>(SplitMix(state) >> 11) * (1.0 / 9007199254740992.0); }
+
+// Near-normal deviate with unit spread (sum of twelve uniforms).
+double Gaussian(std::uint64_t& state) {
+    double sum = 0.0;
+    for (int i = 0; i < 12; ++i) sum += Uniform(state);
+    return sum - 6.0;
+}
+
+const std::vector<std::int16_t>& NoiseTable() {
+    static const std::vector<std::int16_t> table = [] {
+        std::vector<std::int16_t> values(kSensorPixels + kNoiseSpan);
+        std::uint64_t state = 0x5EED0F7A3C1Bull;
+        for (auto& v : values) v = static_cast<std::int16_t>(std::lround(kNoiseSigma * Gaussian(state)));
+        return values;
+    }();
+    return table;
+}
+
+std::int16_t ToLevel(double value) {
+    return static_cast<std::int16_t>(std::lround(std::clamp(value, -16384.0, 16383.0)));
+}
+
+}  // namespace
+
+SensorModel::SensorModel(std::uint64_t seed)
+    : gain_(kSensorPixels), fixedOpen_(kSensorPixels), fixedClosed_(kSensorPixels) {
+    std::uint64_t state = seed;
+    std::vector<double> columnGain(kSensorWidth);
+    std::vector<double> columnOffset(kSensorWidth);
+    for (int x = 0; x < kSensorWidth; ++x) {
+        columnGain[x] = 0.01 * Gaussian(state);
+        columnOffset[x] = 40.0 * Gaussian(state);
+    }
+    const std::vector<std::int16_t>& background = scene_.Background();
+    for (int i = 0; i < kSensorPixels; ++i) {
+        int x = i % kSensorWidth;
+        double gain = 1.0 + columnGain[x] + 0.03 * Gaussian(state);
+        double offset = columnOffset[x] + 120.0 * Gaussian(state);
+        gain_[i] = static_cast<float>(gain);
+        fixedClosed_[i] = ToLevel(offset);
+        fixedOpen_[i] = ToLevel(offset + gain * background[i]);
+    }
+    for (int k = 0; k < kDeadPixelCount; ++k) {
+        int index = static_cast<int>(SplitMix(state) % kSensorPixels);
+        // Half stuck dark, half stuck bright.
+        deadPixels_[k] = {index, static_cast<std::uint16_t>(k % 2 == 0 ? 150 : 16100)};
+    }
+    NoiseTable();
+}
+
+void SensorModel::Render(const FrameConditions& conditions, std::uint16_t* out) const {
+    const std::int16_t* fixed = conditions.shutterClosed ? fixedClosed_.data() : fixedOpen_.data();
+    const std::int16_t* noise = NoiseTable().data() + conditions.noiseSeed % kNoiseSpan;
+    const int base = conditions.baseLevel;
+    for (int i = 0; i < kSensorPixels; ++i) {
+        int v = fixed[i] + base + noise[i];
+        out[i] = static_cast<std::uint16_t>(v < 0 ? 0 : (v > kMaxLevel ? kMaxLevel : v));
+    }
+    if (!conditions.shutterClosed) {
+        for (const SpritePlacement& placement : scene_.Objects(conditions.frameNumber)) {
+            const Sprite& sprite = *placement.sprite;
+            int x0 = std::max(0, placement.left);
+            int x1 = std::min(kSensorWidth, placement.left + sprite.width);
+            int y0 = std::max(0, placement.top);
+            int y1 = std::min(kSensorHeight, placement.top + sprite.height);
+            for (int y = y0; y < y1; ++y) {
+                const std::int16_t* row =
+                    sprite.signal.data() + static_cast<std::size_t>(y - placement.top) * sprite.width;
+                int lineStart = y * kSensorWidth;
+                for (int x = x0; x < x1; ++x) {
+                    int i = lineStart + x;
+                    int v = out[i] + static_cast<int>(gain_[i] * row[x - placement.left]);
+                    out[i] = static_cast<std::uint16_t>(v < 0 ? 0 : (v > kMaxLevel ? kMaxLevel : v));
+                }
+            }
+        }
+    }
+    for (const DeadPixel& dead : deadPixels_) out[dead.index] = dead.level;
+}
+
+}  // namespace calidra::sim
