@@ -2,8 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <span>
+#include <vector>
 
 #include "device/CommandPacket.h"
+#include "device/DataSetLoader.h"
 #include "device/DriverChannel.h"
 
 namespace calidra {
@@ -16,6 +19,15 @@ constexpr int kRegWindowTop = 17;
 constexpr int kRegWindowWidth = 18;
 constexpr int kRegWindowHeight = 19;
 constexpr std::uint32_t kWindowSettleMs = 100;
+
+// A null buffer becomes an empty span, which the frame operations refuse with 14.
+std::span<std::uint8_t> Writable(std::uint8_t* data, std::size_t size) {
+    return data == nullptr ? std::span<std::uint8_t>() : std::span<std::uint8_t>(data, size);
+}
+
+std::span<const std::uint8_t> Readable(const std::uint8_t* data, std::size_t size) {
+    return data == nullptr ? std::span<const std::uint8_t>() : std::span<const std::uint8_t>(data, size);
+}
 
 bool IsRegisterNumber(int reg) { return reg >= 0 && reg <= 255; }
 
@@ -120,23 +132,34 @@ int COPVSdkLib::SetTransferMode(int flag) {
 int COPVSdkLib::RequestShutterNuc(int frames) {
     sensor_.CloseShutter();
     std::lock_guard<std::mutex> guard(deviceLock_);
-    calibration_.framesToAverage = frames;
-    calibration_.requested = true;
+    correction_.RequestCalibration(frames);
     return 1;
 }
 
 COPVSdkLib::CalibrationRequest COPVSdkLib::PendingCalibration() {
     std::lock_guard<std::mutex> guard(deviceLock_);
-    return calibration_;
+    const ShutterCalibration& calibration = correction_.Calibration();
+    return CalibrationRequest{calibration.Requested(), calibration.FramesToAverage()};
 }
 
-// The identity correction: until correction tables are held, frames leave as
-// the camera sent them.
-void COPVSdkLib::CorrectFrameInPlace(std::uint16_t* /*frame*/) {}
+void COPVSdkLib::CorrectFrameInPlace(std::uint16_t* frame) {
+    std::lock_guard<std::mutex> guard(deviceLock_);
+    correction_.CorrectFrame(frame, sensor_);
+}
 
-// No correction tables are held yet, so there is nothing to return to its
-// defaults.
-void COPVSdkLib::ResetCorrectionTables() {}
+void COPVSdkLib::ResetCorrectionTables() {
+    std::lock_guard<std::mutex> guard(deviceLock_);
+    correction_.Reset();
+}
+
+int COPVSdkLib::LoadDataSet(const wchar_t* path) {
+    // The file is read before the lock is taken, so a slow disk never holds up
+    // the frames being corrected.
+    std::vector<std::uint8_t> image;
+    if (!DataSetLoader::ReadFile(path, image) || !DataSetLoader::IsDataSet(image.data(), image.size())) return 0;
+    std::lock_guard<std::mutex> guard(deviceLock_);
+    return correction_.LoadDataSet(image.data(), image.size(), sensor_);
+}
 
 std::uint32_t COPVSdkLib::TransferByteCount() const {
     return transfer_.TransferLength() * (transferMode_ != 0 ? 2u : 1u);
@@ -175,5 +198,31 @@ int COPVSdkLib::AllocateFrameBuffers(int width, int height, int ringSize) {
 int COPVSdkLib::CaptureSingle() { return transfer_.CaptureSingle(devicePath_.data(), TransferByteCount()); }
 
 int COPVSdkLib::StartStream() { return transfer_.StartStream(devicePath_.data(), TransferByteCount()); }
+
+FrameLayout COPVSdkLib::Layout() const {
+    return FrameLayout::ForWindow(transfer_.Width(), transfer_.Height(), transferMode_ != 0);
+}
+
+int COPVSdkLib::CopyRawFrame(std::uint8_t* destination, std::size_t destinationSize, const std::uint8_t* source,
+                             std::size_t sourceSize) {
+    return calidra::CopyRawFrame(Writable(destination, destinationSize), Readable(source, sourceSize), Layout());
+}
+
+int COPVSdkLib::ConvertRegion(std::uint8_t* destination, std::size_t destinationSize, const std::uint8_t* source,
+                              std::size_t sourceSize, int colour, int x0, int y0, int x1, int y1) {
+    return calidra::ConvertRegion(Writable(destination, destinationSize), Readable(source, sourceSize), colour, x0, y0,
+                                  x1, y1, Layout());
+}
+
+int COPVSdkLib::ConvertFrame(std::uint8_t* destination, std::size_t destinationSize, const std::uint8_t* source,
+                             std::size_t sourceSize, int colour) {
+    return calidra::ConvertFrame(Writable(destination, destinationSize), Readable(source, sourceSize), colour,
+                                 Layout());
+}
+
+int COPVSdkLib::CopyLines(std::uint8_t* destination, std::size_t destinationSize, const std::uint8_t* source,
+                          std::size_t sourceSize) {
+    return calidra::CopyLines(Writable(destination, destinationSize), Readable(source, sourceSize), Layout());
+}
 
 }  // namespace calidra

@@ -7,11 +7,14 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 
 #include "device/FrameTransfer.h"
+#include "device/RawFrameFormat.h"
 #include "device/SensorControl.h"
+#include "device/SensorCorrection.h"
 
 namespace calidra {
 
@@ -52,6 +55,19 @@ public:
     void SendInitCommand();
     // Command 0x09 with the transfer length of the current window. Returns 1.
     int SetTransferLength();
+    // Frame-copy and conversion operations of the device class, for frame formats
+    // other than this camera's (which needs none of them). They work on the
+    // progressive layout of the current window; buffer sizes are in bytes and
+    // every copy is checked against them. 0, 5 (bad region) or 14 (null or short
+    // buffer).
+    virtual int CopyRawFrame(std::uint8_t* destination, std::size_t destinationSize, const std::uint8_t* source,
+                             std::size_t sourceSize);
+    virtual int ConvertRegion(std::uint8_t* destination, std::size_t destinationSize, const std::uint8_t* source,
+                              std::size_t sourceSize, int colour, int x0, int y0, int x1, int y1);
+    virtual int ConvertFrame(std::uint8_t* destination, std::size_t destinationSize, const std::uint8_t* source,
+                             std::size_t sourceSize, int colour);
+    virtual int CopyLines(std::uint8_t* destination, std::size_t destinationSize, const std::uint8_t* source,
+                          std::size_t sourceSize);
     // Records the flag (1 = 16-bit transfers, 0 = 8-bit) and sends command
     // 0x0A with it. Returns 1.
     virtual int SetTransferMode(int flag);
@@ -113,6 +129,13 @@ public:
     };
     // The calibration last armed; takes the device lock.
     CalibrationRequest PendingCalibration();
+    // Loads a camera data set ("VL-DATSET-V" file) into the correction and sends
+    // its settings: 1 loaded, 0 not (missing, empty or foreign file).
+    int LoadDataSet(const wchar_t* path);
+    // The correction state. Its planes change only under DeviceLock(); the level
+    // table is read without it (single entries, as the readouts do).
+    SensorCorrection& Correction() { return correction_; }
+    const SensorCorrection& Correction() const { return correction_; }
 
 protected:
     COPVSdkLib();
@@ -141,8 +164,10 @@ private:
     int windowMode_ = 0;
 
     SensorControl sensor_;
-    std::mutex deviceLock_;  // guards calibration_ and the correction state
-    CalibrationRequest calibration_;
+    std::mutex deviceLock_;  // guards correction_ (planes, calibration, data-set loads)
+    SensorCorrection correction_;
+    FrameLayout Layout() const;
+
     // Declared last, so it is destroyed first: a running stream ends while
     // everything its thread reaches still exists.
     FrameTransfer transfer_;
