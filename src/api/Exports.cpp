@@ -65,7 +65,7 @@ CALIDRA_API int Calidra_IsCameraEnableA(unsigned long handle, int number, char* 
 }
 
 CALIDRA_API int Calidra_Preview(unsigned long handle) {
-    return Forward(handle, 0, [](CCalidra& c) { return c.StartPreview(); });
+    return Forward(handle, 0, [](CCalidra& c) { return c.Preview(); });
 }
 
 CALIDRA_API int Calidra_Close(unsigned long handle) {

@@ -28,14 +28,16 @@ double Gaussian(std::uint64_t& state) {
     return sum - 6.0;
 }
 
+// Never destroyed: a stream thread may still render frames while the process
+// runs its exit-time destructors.
 const std::vector<std::int16_t>& NoiseTable() {
-    static const std::vector<std::int16_t> table = [] {
-        std::vector<std::int16_t> values(kSensorPixels + kNoiseSpan);
+    static const std::vector<std::int16_t>* table = [] {
+        auto* values = new std::vector<std::int16_t>(kSensorPixels + kNoiseSpan);
         std::uint64_t state = 0x5EED0F7A3C1Bull;
-        for (auto& v : values) v = static_cast<std::int16_t>(std::lround(kNoiseSigma * Gaussian(state)));
+        for (auto& v : *values) v = static_cast<std::int16_t>(std::lround(kNoiseSigma * Gaussian(state)));
         return values;
     }();
-    return table;
+    return *table;
 }
 
 std::int16_t ToLevel(double value) {

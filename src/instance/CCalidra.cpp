@@ -1,15 +1,46 @@
+// Construction, start-up, camera choice and names, closing and destruction.
 #include "instance/CCalidra.h"
 
+#include <cwchar>
+
+#include "output/FileAccess.h"
+#include "platform/Clock.h"
 #include "platform/MessageWindowTable.h"
+#include "platform/ModuleResources.h"
+#include "resources/BuiltinTables.h"
 
 namespace calidra {
 
-CCalidra::CCalidra() = default;
+namespace {
 
-CCalidra::~CCalidra() { Close(); }
+// A table whose resource is missing stays as constructed; its lookup then
+// gives 0.0 for every level.
+void LoadBuiltinTable(ThermoTable& table, std::uint32_t id) {
+    FileAccess source;
+    const std::uint8_t* block = source.Load(ResourceName(id), &ModuleResources::Library(), BuiltinTables::kType);
+    if (block != nullptr) table.Load(block, static_cast<std::size_t>(source.Size()), 0);
+}
+
+}  // namespace
+
+CCalidra::CCalidra() : rateStart_(Clock::TimeMs()) {}
+
+CCalidra::~CCalidra() {
+    // The thread must be gone before any member it reaches is destroyed.
+    Close();
+    std::lock_guard<std::mutex> guard(controlLock_);
+    scratchImage_.Release();
+    frameRing_.ReleaseImages();
+    frameRing_.Resize(0);
+}
 
 int CCalidra::Init(HWND window) {
+    frameRing_.Resize(ringLength_.load());
     clientWindow_.store(window);
+    LoadBuiltinTable(thermoNormal_, BuiltinTables::kThermoNormalId);
+    LoadBuiltinTable(thermoHigh_, BuiltinTables::kThermoHighId);
+    thermoNormal_.BuildLookup();
+    thermoHigh_.BuildLookup();
     return 1;
 }
 
@@ -35,40 +66,40 @@ int CCalidra::SetWindowHandle(HWND window) {
     return 1;
 }
 
-int CCalidra::SelectCamera(int) {
+int CCalidra::SelectCamera(int number) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    // Setting a camera up rebuilds the frame buffers the stream thread is
+    // filling: refused while previewing (also after the stream ended by itself,
+    // until Close), the client closes first.
+    if (state_ == 1) {
+        SetError(ERR_CAMERA);
+        return 0;
+    }
+    if (number >= 0 && number < device_.GetDeviceCount() && device_.IsDevicePresent(number) &&
+        device_.SetupCamera(number) == 0)
+        return 1;
     SetError(ERR_CAMERA);
     return 0;
 }
 
-int CCalidra::GetCameraName(int, wchar_t*, int) { return 0; }
-int CCalidra::Close() { return 1; }
-int CCalidra::StartPreview() { return 0; }
-int CCalidra::Start() { return 0; }
-int CCalidra::Pause() { return 0; }
-std::uint32_t CCalidra::OneShot() { return 0; }
-std::uint32_t CCalidra::Trigger() { return 0; }
-int CCalidra::Save(const wchar_t*, int) { return 0; }
-int CCalidra::Record(const wchar_t*, int) { return 0; }
-std::uint32_t CCalidra::GetNewId() { return 0; }
-int CCalidra::GetRaw(std::uint32_t, unsigned short*, std::uint32_t) { return 0; }
-int CCalidra::GetTemperature(std::uint32_t, float*, std::uint32_t) { return 0; }
-int CCalidra::GetColor(std::uint32_t, unsigned char*, std::uint32_t) { return 0; }
-int CCalidra::Nuc() { return 0; }
-int CCalidra::SetOffsetValue(unsigned short, double) { return 0; }
-double CCalidra::GetOffsetValue(unsigned short, int*) { return 0.0; }
-int CCalidra::SetThermoTable(unsigned short, double) { return 0; }
-double CCalidra::GetThermoTable(unsigned short, int*) { return 0.0; }
-int CCalidra::SaveNucData(const wchar_t*, FILESAVETYPE) { return 0; }
-int CCalidra::LoadNucData(const wchar_t*, FILESAVETYPE) { return 0; }
-
-int CCalidra::SetCameraType(int) {
-    SetError(ERR_UNSUPPORTED);
-    return 0;
+int CCalidra::GetCameraName(int number, wchar_t* name, int nameSize) {
+    if (nameSize < 17 || name == nullptr) {
+        SetError(ERR_ARGUMENT);
+        return 0;
+    }
+    if (number < 0 || number >= device_.GetDeviceCount()) {
+        SetError(ERR_ARGUMENT);
+        return 0;
+    }
+    if (!device_.IsDevicePresent(number)) return 0;
+    std::swprintf(name, static_cast<std::size_t>(nameSize), L"%ls_%02d", kCameraBaseName, number + 1);
+    return 1;
 }
 
-int CCalidra::GetParam(int) { return 0; }
-int CCalidra::SetParam(int, int) { return 0; }
-int CCalidra::SetTable(const wchar_t*) { return 0; }
-float CCalidra::GetInternalTemperature(int*) { return 0.0f; }
+int CCalidra::Close() {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    StopAcquisition();
+    return 1;
+}
 
 }  // namespace calidra

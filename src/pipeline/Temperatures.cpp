@@ -1,0 +1,95 @@
+#include "pipeline/Temperatures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <vector>
+
+#include "pipeline/DibImage.h"
+#include "pipeline/ThermoTable.h"
+
+namespace calidra {
+
+namespace {
+
+bool Usable(const DibImage* raw, const void* out) {
+    return raw != nullptr && out != nullptr && raw->HasPixels() && raw->BitCount() == 16;
+}
+
+// Walks the stored lines in output order and hands every level to convert.
+template <typename Out, typename Convert>
+void ForEachLevel(const DibImage& raw, Out* out, bool reversedRows, Convert convert) {
+    const std::int32_t width = raw.Width();
+    const std::int32_t height = raw.Height();
+    for (std::int32_t k = 0; k < height; ++k) {
+        const auto* line = reinterpret_cast<const std::uint16_t*>(raw.Row(reversedRows ? height - 1 - k : k));
+        Out* row = out + static_cast<std::size_t>(k) * static_cast<std::size_t>(width);
+        for (std::int32_t j = 0; j < width; ++j) row[j] = convert(line[j]);
+    }
+}
+
+// One table load per level; the lookup covers every 16-bit level once built.
+template <typename Out, typename Clamp>
+int ThroughTable(const DibImage* raw, Out* out, bool reversedRows, const ThermoTable& table, Clamp clamp) {
+    if (!Usable(raw, out)) return 0;
+    const std::vector<float>& lookup = table.Lookup();
+    if (lookup.size() >= ThermoTable::kLookupSize) {
+        const float* degrees = lookup.data();
+        ForEachLevel(*raw, out, reversedRows, [&](std::uint16_t v) { return clamp(degrees[v]); });
+    } else {
+        ForEachLevel(*raw, out, reversedRows, [&](std::uint16_t v) { return clamp(table.TemperatureOf(v)); });
+    }
+    return 1;
+}
+
+}  // namespace
+
+int TemperaturesS8(const DibImage* raw, std::int8_t* out, bool reversedRows, const ThermoTable& table) {
+    return ThroughTable(raw, out, reversedRows, table, [](float t) -> std::int8_t {
+        if (t <= -128.0f) return -128;
+        if (t >= 127.0f) return 127;
+        return std::isnan(t) ? 0 : static_cast<std::int8_t>(t);
+    });
+}
+
+int TemperaturesU8(const DibImage* raw, std::uint8_t* out, bool reversedRows, const ThermoTable& table) {
+    return ThroughTable(raw, out, reversedRows, table, [](float t) -> std::uint8_t {
+        if (t <= 0.0f) return 0;
+        if (t >= 255.0f) return 255;
+        return std::isnan(t) ? 0 : static_cast<std::uint8_t>(t);
+    });
+}
+
+int TemperaturesI32(const DibImage* raw, std::int32_t* out, bool reversedRows, const ThermoTable& table) {
+    return ThroughTable(raw, out, reversedRows, table, [](float t) -> std::int32_t {
+        // Converting a float beyond the 32-bit range would be undefined.
+        if (std::isnan(t)) return 0;
+        if (t <= -2147483648.0f) return std::numeric_limits<std::int32_t>::min();
+        if (t >= 2147483648.0f) return std::numeric_limits<std::int32_t>::max();
+        return static_cast<std::int32_t>(t);
+    });
+}
+
+int TemperaturesF32(const DibImage* raw, float* out, bool reversedRows, const LevelColumns& levels) {
+    if (!Usable(raw, out)) return 0;
+    const auto mask = static_cast<std::uint16_t>(levels.count - 1u);
+    const double* temperature = levels.temperature.data();
+    const double* offset = levels.offset.data();
+    const std::size_t usable = std::min(levels.temperature.size(), levels.offset.size());
+    if (usable > mask) {
+        // Every masked level lies inside both columns.
+        ForEachLevel(*raw, out, reversedRows, [&](std::uint16_t v) {
+            const std::size_t i = v & mask;
+            return static_cast<float>(temperature[i] + offset[i]);
+        });
+    } else {
+        ForEachLevel(*raw, out, reversedRows, [&](std::uint16_t v) {
+            const std::size_t i = v & mask;
+            return i < usable ? static_cast<float>(temperature[i] + offset[i]) : 0.0f;
+        });
+    }
+    return 1;
+}
+
+}  // namespace calidra
