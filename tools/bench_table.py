@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""Runs calidra-bench with repetitions and prints the medians and the targets.
+
+Usage: tools/bench_table.py [--bench PATH] [--repetitions N] [--filter REGEX]
+                            [--json FILE] [--save FILE]
+
+Every benchmark is repeated (5 times by default) and only the medians are kept:
+the machine is shared and noisy, and a median over repetitions is what the
+targets are judged on. --json reads the output of an earlier run instead of
+running the benchmarks; --save keeps this run's output. The exit status is 0
+when every measured target is met, 1 otherwise, 2 when nothing could be run.
+"""
+
+import argparse
+import json
+import os
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DEFAULT_BENCH = os.path.join(ROOT, "build", "bench", "calidra-bench")
+
+# The targets. Each row: what is judged, the benchmark (name without the
+# "/manual_time" suffix), the measure ("time" for the median time per call in
+# microseconds, or a counter's name), "<=" or ">=", and the limit.
+# Counters that the side-by-side benchmarks report:
+#   x_scalar  the plain scalar reference's time over the kernel's (speed-up)
+#   x_bytes   the kernel's time over that of a pass moving the same bytes
+TARGETS = [
+    ("Whole per-frame work, warm (2.2 x 137 us)", "BM_LoopFrameWork", "time", "<=", 2.2 * 137.0),
+    ("Whole per-frame work, cold (1.3 x 418 us)", "BM_LoopFrameWork/cold", "time", "<=", 1.3 * 418.0),
+    ("Whole per-frame work: speed-up on scalar", "BM_LoopFrameWork", "x_scalar", ">=", 4.0),
+    ("Correction, AVX2, warm", "BM_Correction/avx2_warm", "time", "<=", 135.0),
+    ("Correction, SSE2, warm", "BM_Correction/sse2_warm", "time", "<=", 200.0),
+    ("Colouring, fixed range", "BM_Colourise/0", "time", "<=", 110.0),
+    ("Colouring, automatic range", "BM_Colourise/-1", "time", "<=", 110.0),
+    ("Calidra_GetRaw: memcpy x", "BM_GetRaw/0", "x_bytes", "<=", 1.2),
+    ("Calidra_GetColor: memcpy x", "BM_GetColor/0", "x_bytes", "<=", 1.2),
+    ("Calidra_GetTemperature", "BM_GetTemperature/0", "time", "<=", 130.0),
+    ("Temperature kernel, warm", "BM_LevelTemperatures/warm", "time", "<=", 130.0),
+]
+
+# Counters shown beside each median, in this order, when a benchmark has them.
+SHOWN_COUNTERS = ["scalar_us", "bytes_us", "x_scalar", "x_bytes"]
+
+
+def run_benchmarks(bench, repetitions, pattern):
+    command = [
+        bench,
+        "--benchmark_repetitions=%d" % repetitions,
+        "--benchmark_report_aggregates_only=true",
+        "--benchmark_format=json",
+    ]
+    if pattern:
+        command.append("--benchmark_filter=%s" % pattern)
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    if result.returncode != 0:
+        sys.stderr.write(result.stderr)
+        raise RuntimeError("%s exited with %d" % (bench, result.returncode))
+    return json.loads(result.stdout)
+
+
+def short_name(name):
+    for suffix in ("/manual_time", "/real_time"):
+        if name.endswith(suffix):
+            return name[: -len(suffix)]
+    return name
+
+
+def to_microseconds(value, unit):
+    return value * {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}.get(unit, 1.0)
+
+
+def medians(report):
+    """Benchmark name -> {"time": us, counter: value, ...} from the median rows.
+
+    A run without repetitions has no aggregates: its single row stands in."""
+    found = {}
+    for wanted in ("iteration", "median"):
+        for entry in report.get("benchmarks", []):
+            kind = entry.get("aggregate_name", "") if entry.get("run_type") == "aggregate" else "iteration"
+            if kind != wanted or entry.get("error_occurred"):
+                continue
+            values = {"time": to_microseconds(entry["real_time"], entry.get("time_unit", "ns"))}
+            for key, value in entry.items():
+                if (key.startswith("x_") or key.endswith("_us")) and isinstance(value, (int, float)):
+                    values[key] = float(value)
+            found[short_name(entry.get("run_name", entry["name"]))] = values
+    return found
+
+
+def format_value(measure, value):
+    if measure == "time" or measure.endswith("_us"):
+        return "%.1f us" % value
+    return "%.2f x" % value
+
+
+def print_medians(found):
+    width = max([len(name) for name in found] + [9])
+    print("%-*s %12s  %s" % (width, "Benchmark", "median", "counters (medians)"))
+    for name in sorted(found):
+        values = found[name]
+        counters = "  ".join(
+            "%s=%s" % (key, format_value(key, values[key])) for key in SHOWN_COUNTERS if key in values
+        )
+        print("%-*s %12s  %s" % (width, name, format_value("time", values["time"]), counters))
+
+
+def judge(found):
+    """Prints the targets; returns True when every measured target is met."""
+    all_met = True
+    width = max(len(row[0]) for row in TARGETS)
+    print("%-*s %12s %14s  %s" % (width, "Target", "measured", "limit", "result"))
+    for label, name, measure, relation, limit in TARGETS:
+        values = found.get(name)
+        if values is None or measure not in values:
+            print("%-*s %12s %14s  %s" % (width, label, "-", relation + " " + format_value(measure, limit),
+                                          "not measured"))
+            continue
+        value = values[measure]
+        met = value <= limit if relation == "<=" else value >= limit
+        all_met = all_met and met
+        print("%-*s %12s %14s  %s" % (width, label, format_value(measure, value),
+                                      relation + " " + format_value(measure, limit), "met" if met else "NOT MET"))
+    return all_met
+
+
+def print_context(report):
+    context = report.get("context", {})
+    caches = ", ".join(
+        "L%d %s %d KiB" % (cache.get("level", 0), cache.get("type", "")[:1].lower(), cache.get("size", 0) // 1024)
+        for cache in context.get("caches", [])
+    )
+    print("Machine: %s CPUs at %s MHz; %s; load %s" % (
+        context.get("num_cpus", "?"), context.get("mhz_per_cpu", "?"), caches,
+        " ".join("%.2f" % value for value in context.get("load_avg", []))))
+    repetitions = max([entry.get("repetitions", 1) for entry in report.get("benchmarks", [])] + [1])
+    print("Run: %s; medians of %d repetitions" % (context.get("date", "?"), repetitions))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--bench", default=DEFAULT_BENCH, help="the calidra-bench executable")
+    parser.add_argument("--repetitions", type=int, default=5)
+    parser.add_argument("--filter", default="", help="a --benchmark_filter regular expression")
+    parser.add_argument("--json", help="read this earlier JSON output instead of running")
+    parser.add_argument("--save", help="also write the JSON output to this file")
+    args = parser.parse_args()
+
+    try:
+        if args.json:
+            with open(args.json, encoding="utf-8") as handle:
+                report = json.load(handle)
+        else:
+            if not os.access(args.bench, os.X_OK):
+                sys.stderr.write("no benchmark executable at %s (build it first)\n" % args.bench)
+                return 2
+            report = run_benchmarks(args.bench, args.repetitions, args.filter)
+    except (OSError, RuntimeError, ValueError) as error:
+        sys.stderr.write("%s\n" % error)
+        return 2
+    if args.save:
+        with open(args.save, "w", encoding="utf-8") as handle:
+            json.dump(report, handle, indent=1)
+
+    found = medians(report)
+    print_context(report)
+    print()
+    print_medians(found)
+    print()
+    return 0 if judge(found) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,25 @@
+// Strict parsing of numbers from the command line: the whole text or nothing.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace calidra::tool {
+
+class Numbers {
+public:
+    static std::optional<int> ParseInt(std::string_view text);
+    static std::optional<double> ParseDouble(std::string_view text);
+    // "0,2,5" -> {0, 2, 5}; nullopt when any item is not a whole number.
+    static std::optional<std::vector<int>> ParseIntList(std::string_view text);
+    // 1234567 -> "1,234,567", for sizes a person reads.
+    static std::string Grouped(long long value);
+    // 29.93 with decimals 2.
+    static std::string Fixed(double value, int decimals);
+    // The shortest text that reads back as the same float.
+    static std::string ShortestFloat(float value);
+};
+
+}  // namespace calidra::tool
