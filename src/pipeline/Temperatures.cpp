@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pipeline/DibImage.h"
+#include "pipeline/LevelTemperatures.h"
 #include "pipeline/ThermoTable.h"
 
 namespace calidra {
@@ -73,22 +74,11 @@ int TemperaturesI32(const DibImage* raw, std::int32_t* out, bool reversedRows, c
 
 int TemperaturesF32(const DibImage* raw, float* out, bool reversedRows, const LevelColumns& levels) {
     if (!Usable(raw, out)) return 0;
-    const auto mask = static_cast<std::uint16_t>(levels.count - 1u);
-    const double* temperature = levels.temperature.data();
-    const double* offset = levels.offset.data();
-    const std::size_t usable = std::min(levels.temperature.size(), levels.offset.size());
-    if (usable > mask) {
-        // Every masked level lies inside both columns.
-        ForEachLevel(*raw, out, reversedRows, [&](std::uint16_t v) {
-            const std::size_t i = v & mask;
-            return static_cast<float>(temperature[i] + offset[i]);
-        });
-    } else {
-        ForEachLevel(*raw, out, reversedRows, [&](std::uint16_t v) {
-            const std::size_t i = v & mask;
-            return i < usable ? static_cast<float>(temperature[i] + offset[i]) : 0.0f;
-        });
-    }
+    // The fast kernel gives the same bits as temperature[i] + offset[i] in double,
+    // rounded to float, with 0.0 for a level beyond either column.
+    LevelTemperatureRows(raw->Bits(), static_cast<std::size_t>(raw->Stride()), static_cast<std::size_t>(raw->Width()),
+                         static_cast<std::size_t>(raw->Height()), reversedRows, out,
+                         LevelTableView{levels.count, levels.temperature, levels.offset});
     return 1;
 }
 

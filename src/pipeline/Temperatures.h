@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <span>
 
+#include "pipeline/LevelTemperatures.h"
+
 namespace calidra {
 
 class DibImage;
@@ -25,11 +27,8 @@ int TemperaturesI32(const DibImage* raw, std::int32_t* out, bool reversedRows, c
 // The columns of a per-level table: the temperature of level v is
 // temperature[i] + offset[i] with i = v AND (count - 1), the mask formed in 16
 // bits. An index outside either column gives 0.0.
-struct LevelColumns {
-    std::uint32_t count = 0;
-    std::span<const double> temperature;
-    std::span<const double> offset;
-};
+// The level table's columns, as the temperature kernel reads them.
+using LevelColumns = LevelTableView;
 
 // The level table's temperature plus offset, rounded to single precision.
 int TemperaturesF32(const DibImage* raw, float* out, bool reversedRows, const LevelColumns& levels);

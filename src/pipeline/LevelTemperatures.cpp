@@ -1,0 +1,77 @@
+#include "pipeline/LevelTemperatures.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+namespace calidra {
+
+namespace {
+
+std::uint16_t MaskOf(const LevelTableView& table) { return static_cast<std::uint16_t>(table.count - 1u); }
+
+float Degrees(const LevelTableView& table, std::size_t usable, std::uint16_t level) {
+    const std::size_t i = level & MaskOf(table);
+    return i < usable ? static_cast<float>(table.temperature[i] + table.offset[i]) : 0.0f;
+}
+
+// Every level of a frame is looked up through one table of float sums: each
+// entry is the very rounding the definition makes, so a lookup gives the same
+// bits, at one load per pixel instead of two loads, an addition and a
+// conversion. The table (at most 65,536 floats) lives with the calling thread
+// and is reused, so a frame's conversion allocates nothing after the first.
+// nullptr when the table cannot be made; the caller then converts directly.
+const float* PrepareFloatSums(const LevelTableView& table) {
+    const std::size_t entries = std::size_t{MaskOf(table)} + 1;
+    const std::size_t usable = std::min(table.temperature.size(), table.offset.size());
+    thread_local std::vector<float> sums;
+    try {
+        if (sums.size() < entries) sums.resize(entries);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    float* out = sums.data();
+    const std::size_t covered = std::min(entries, usable);
+    const double* temperature = table.temperature.data();
+    const double* offset = table.offset.data();
+    for (std::size_t i = 0; i < covered; ++i) out[i] = static_cast<float>(temperature[i] + offset[i]);
+    std::fill(out + covered, out + entries, 0.0f);
+    return out;
+}
+
+void LookUp(const std::uint16_t* levels, float* out, std::size_t count, const float* sums, std::uint16_t mask) {
+    for (std::size_t j = 0; j < count; ++j) out[j] = sums[levels[j] & mask];
+}
+
+}  // namespace
+
+void LevelTemperaturesScalar(const std::uint16_t* levels, float* out, std::size_t count, const LevelTableView& table) {
+    if (levels == nullptr || out == nullptr) return;
+    const std::size_t usable = std::min(table.temperature.size(), table.offset.size());
+    for (std::size_t j = 0; j < count; ++j) out[j] = Degrees(table, usable, levels[j]);
+}
+
+void LevelTemperatures(const std::uint16_t* levels, float* out, std::size_t count, const LevelTableView& table) {
+    LevelTemperatureRows(reinterpret_cast<const std::uint8_t*>(levels), count * sizeof(std::uint16_t), count, 1, false,
+                         out, table);
+}
+
+void LevelTemperatureRows(const std::uint8_t* lines, std::size_t strideBytes, std::size_t width, std::size_t height,
+                          bool reversedRows, float* out, const LevelTableView& table) {
+    if (lines == nullptr || out == nullptr) return;
+    auto line = [&](std::size_t k) {
+        return reinterpret_cast<const std::uint16_t*>(lines + (reversedRows ? height - 1 - k : k) * strideBytes);
+    };
+    // Preparing the table costs about as much as converting as many levels as it
+    // has entries: below that the direct conversion is cheaper.
+    const std::size_t entries = std::size_t{MaskOf(table)} + 1;
+    const float* sums = width * height >= entries ? PrepareFloatSums(table) : nullptr;
+    for (std::size_t k = 0; k < height; ++k) {
+        if (sums != nullptr)
+            LookUp(line(k), out + k * width, width, sums, MaskOf(table));
+        else
+            LevelTemperaturesScalar(line(k), out + k * width, width, table);
+    }
+}
+
+}  // namespace calidra
