@@ -1,0 +1,65 @@
+// A data-set file image of any bytes, loaded into the correction state of one
+// device object, which then corrects a frame with whatever it took: bad-pixel
+// coordinates, plane sizes, level counts and NUC records come from the file.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "device/DataSetLoader.h"
+#include "device/SensorCorrection.h"
+#include "device/SensorFrame.h"
+#include "device/SensorSettings.h"
+
+namespace calidra {
+namespace {
+
+// A sensor that takes every setting and never waits: the fuzzer runs the
+// loader thousands of times a second, not once per camera start.
+class SilentSensor final : public SensorSettings {
+public:
+    int SetWord49(int value) override { return Take(values_.word49, value); }
+    int SetReg48Mode(int value) override { return Take(values_.reg48Mode, value); }
+    int SetPair40(int value) override { return Take(values_.pair40, value); }
+    int SetPair42(int value) override { return Take(values_.pair42, value); }
+    int SetPair64(int value) override { return Take(values_.pair64, value); }
+    int SetPair66(int value) override { return Take(values_.pair66, value); }
+    int SetPair68(int value) override { return Take(values_.pair68, value); }
+    int SetPair70(int value) override { return Take(values_.pair70, value); }
+    int CurrentPair40() const override { return values_.pair40; }
+    void AssignSettings(const SensorSettingValues& values) override { values_ = values; }
+    int WriteRegister(int, int) override { return 1; }
+    void Sleep(std::uint32_t) override {}
+
+private:
+    static int Take(std::int32_t& recorded, int value) {
+        recorded = value;
+        return 1;
+    }
+    SensorSettingValues values_;
+};
+
+}  // namespace
+}  // namespace calidra
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace calidra;
+    static SensorCorrection correction;
+    static SilentSensor sensor;
+    static std::vector<std::uint16_t> frame(kFramePixels);
+
+    DataSetLoader::LocateSections(data, size);
+    if (correction.LoadDataSet(data, size, sensor) != 1) return 0;
+
+    // Everything the file filled is used the way a running camera uses it.
+    for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint16_t>(i * 7919u);
+    correction.CorrectFrame(frame.data(), sensor);
+    volatile float sink = 0.0f;
+    for (std::uint32_t level : {0u, 1u, 2595u, 16383u, 16384u, 65535u}) {
+        sink = sink + correction.Levels().TemperatureOfLevel(static_cast<std::uint16_t>(level));
+    }
+    for (const NucRecord& record : correction.NucTables().Records()) {
+        if (!record.levels.empty()) sink = sink + record.levels.back();
+    }
+    return 0;
+}
