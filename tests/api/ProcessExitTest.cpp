@@ -5,6 +5,15 @@
 
 #include <cstdlib>
 
+#if defined(__SANITIZE_ADDRESS__)
+// Instances the client never released are stopped at exit but, as ever, not
+// destroyed: their memory is the client's leak, not the library's.
+namespace {
+volatile int clientLeaksInstances = 0;
+}
+extern "C" __attribute__((visibility("default"))) int __lsan_is_turned_off() { return clientLeaksInstances; }
+#endif
+
 #include "calidra.h"
 #include "calidra_sim.h"
 
@@ -22,6 +31,9 @@ void ExitWhilePreviewing(int instances) {
     int frames = 0;
     while (frames < 3 && CalidraWindow_WaitMessage(window, &msg, 30000) == 1)
         if (msg.message == WM_CAMERA_FRAME) ++frames;
+#if defined(__SANITIZE_ADDRESS__)
+    clientLeaksInstances = 1;
+#endif
     std::exit(frames == 3 ? 0 : 4);
 }
 

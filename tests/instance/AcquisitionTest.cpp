@@ -271,8 +271,9 @@ TEST_F(Recording, RawStreamFromTheWishUntilKindZero) {
 TEST_F(Recording, ASizeLimitSplitsIntoNumberedFiles) {
     const std::wstring path = (dir / "clip.avi").wstring();
     ASSERT_EQ(instance->SetParam(11, 0), 1);
-    ASSERT_EQ(instance->Preview(), 1);
+    // Asked for before the preview, so every announced frame was appended first.
     ASSERT_EQ(instance->Record(path.c_str(), 2), 1);
+    ASSERT_EQ(instance->Preview(), 1);
     std::uint32_t id = 0;
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(NextFrame(id));
     instance->Close();
