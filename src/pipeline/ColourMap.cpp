@@ -1,53 +1,91 @@
 #include "pipeline/ColourMap.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "pipeline/DibImage.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace calidra {
 
 namespace {
 
-constexpr std::size_t kLevels = 65536;
-constexpr std::uint32_t kWhite = 0xFFFFFF;
+Palette::Entries BuiltPalette() {
+    Palette::Entries palette{};
+    Palette::BuildPalette(palette);
+    return palette;
+}
 
-std::uint32_t BlueGreenRed(std::uint32_t paletteEntry) {
-    return static_cast<std::uint32_t>(Palette::Blue(paletteEntry)) |
-           static_cast<std::uint32_t>(Palette::Green(paletteEntry)) << 8 |
-           static_cast<std::uint32_t>(Palette::Red(paletteEntry)) << 16;
+void PutPixel(std::uint8_t* out, std::uint32_t colour) {
+    out[0] = static_cast<std::uint8_t>(colour);
+    out[1] = static_cast<std::uint8_t>(colour >> 8);
+    out[2] = static_cast<std::uint8_t>(colour >> 16);
+}
+
+// Eight pixels are 24 bytes, three 64-bit words: packing the 24-bit colours
+// into whole words saves two thirds of the stores of a byte-by-byte copy.
+void ColourRow(const std::uint16_t* in, std::uint8_t* out, int width, const std::uint32_t* colours) {
+    int j = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; j + 8 <= width; j += 8) {
+            const std::uint64_t c0 = colours[in[j]], c1 = colours[in[j + 1]], c2 = colours[in[j + 2]],
+                                c3 = colours[in[j + 3]], c4 = colours[in[j + 4]], c5 = colours[in[j + 5]],
+                                c6 = colours[in[j + 6]], c7 = colours[in[j + 7]];
+            const std::uint64_t first = c0 | c1 << 24 | c2 << 48;
+            const std::uint64_t second = c2 >> 16 | c3 << 8 | c4 << 32 | c5 << 56;
+            const std::uint64_t third = c5 >> 8 | c6 << 16 | c7 << 40;
+            std::memcpy(out + 3 * j, &first, 8);
+            std::memcpy(out + 3 * j + 8, &second, 8);
+            std::memcpy(out + 3 * j + 16, &third, 8);
+        }
+    }
+    for (; j < width; ++j) PutPixel(out + 3 * j, colours[in[j]]);
+}
+
+// Minimum and maximum of count levels, folded into *low and *high.
+void FoldMinMax(const std::uint16_t* in, int count, std::uint32_t* low, std::uint32_t* high) {
+    if (count <= 0) return;
+    std::uint16_t rowLow = 0xFFFF, rowHigh = 0;
+    int j = 0;
+#if defined(__SSE2__)
+    // SSE2 compares only signed words: flipping the top bit keeps the order.
+    const __m128i bias = _mm_set1_epi16(static_cast<short>(0x8000));
+    __m128i vLow = _mm_set1_epi16(0x7FFF), vHigh = _mm_set1_epi16(static_cast<short>(0x8000));
+    for (; j + 8 <= count; j += 8) {
+        const __m128i v = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + j)), bias);
+        vLow = _mm_min_epi16(vLow, v);
+        vHigh = _mm_max_epi16(vHigh, v);
+    }
+    std::uint16_t lanes[16];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), _mm_xor_si128(vLow, bias));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + 8), _mm_xor_si128(vHigh, bias));
+    for (int k = 0; k < 8; ++k) {
+        rowLow = std::min(rowLow, lanes[k]);
+        rowHigh = std::max(rowHigh, lanes[8 + k]);
+    }
+#endif
+    for (; j < count; ++j) {
+        rowLow = std::min(rowLow, in[j]);
+        rowHigh = std::max(rowHigh, in[j]);
+    }
+    *low = std::min<std::uint32_t>(*low, rowLow);
+    *high = std::max<std::uint32_t>(*high, rowHigh);
 }
 
 }  // namespace
 
-ColourMap::ColourMap() : levelColours_(kLevels, 0) { Palette::BuildPalette(palette_); }
-
-void ColourMap::PrepareLevels(std::int32_t lower, std::int32_t upper) {
-    if (levelsValid_ && lower == levelsLower_ && upper == levelsUpper_) return;
-    // One division per level inside the range, once per range instead of once per pixel.
-    const double span = static_cast<double>(upper) - static_cast<double>(lower);
-    for (std::size_t v = 0; v < kLevels; ++v) {
-        const std::int64_t level = static_cast<std::int64_t>(v);
-        if (level <= lower) {
-            levelColours_[v] = 0;
-        } else if (level >= upper) {
-            levelColours_[v] = kWhite;
-        } else {
-            const double step = static_cast<double>(level - lower) * 360.0 / span;
-            const int e = std::clamp(static_cast<int>(step), 0, Palette::kEntries - 1);
-            levelColours_[v] = BlueGreenRed(palette_[static_cast<std::size_t>(e)]);
-        }
-    }
-    levelsValid_ = true;
-    levelsLower_ = lower;
-    levelsUpper_ = upper;
-}
+ColourMap::ColourMap() : palette_(BuiltPalette()), levels_(palette_) {}
 
 int ColourMap::Colourise(const std::uint16_t* raw, std::size_t rawStride, int width, int height, std::uint8_t* colour,
                          std::size_t colourStride, ColourRange& range) {
     if (raw == nullptr || colour == nullptr || width <= 0 || height <= 0) return 1;
     // The range is read once per frame: a change by the client mid-frame would
     // otherwise colour one picture with two ranges.
-    PrepareLevels(range.rangeLow.load(std::memory_order_relaxed), range.rangeHigh.load(std::memory_order_relaxed));
+    levels_.Prepare(range.rangeLow.load(std::memory_order_relaxed), range.rangeHigh.load(std::memory_order_relaxed));
 
     // The central window leaves out the borders, where a hot lens mount or a
     // vignetted corner would otherwise pull the range.
@@ -56,25 +94,13 @@ int ColourMap::Colourise(const std::uint16_t* raw, std::size_t rawStride, int wi
     std::uint32_t windowMax = 0;
     std::uint32_t windowMin = 100000;
     const auto* rawBytes = reinterpret_cast<const std::uint8_t*>(raw);
-    const std::uint32_t* colours = levelColours_.data();
+    const std::uint32_t* colours = levels_.Table();
     for (int i = 0; i < height; ++i) {
         const auto* in = reinterpret_cast<const std::uint16_t*>(rawBytes + static_cast<std::size_t>(i) * rawStride);
-        std::uint8_t* out = colour + static_cast<std::size_t>(i) * colourStride;
-        for (int j = 0; j < width; ++j) {
-            const std::uint32_t c = colours[in[j]];
-            out[3 * j] = static_cast<std::uint8_t>(c);
-            out[3 * j + 1] = static_cast<std::uint8_t>(c >> 8);
-            out[3 * j + 2] = static_cast<std::uint8_t>(c >> 16);
-        }
-        if (firstRow < i && i < endRow) {
-            std::uint32_t rowMax = windowMax, rowMin = windowMin;
-            for (int j = firstColumn + 1; j < endColumn; ++j) {
-                rowMax = std::max<std::uint32_t>(rowMax, in[j]);
-                rowMin = std::min<std::uint32_t>(rowMin, in[j]);
-            }
-            windowMax = rowMax;
-            windowMin = rowMin;
-        }
+        ColourRow(in, colour + static_cast<std::size_t>(i) * colourStride, width, colours);
+        // The row is still in the nearest cache: this is no second pass over memory.
+        if (firstRow < i && i < endRow)
+            FoldMinMax(in + firstColumn + 1, endColumn - firstColumn - 1, &windowMin, &windowMax);
     }
 
     std::int32_t counter = range.autoRange.load(std::memory_order_relaxed);

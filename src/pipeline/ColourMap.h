@@ -5,9 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "pipeline/ColourRange.h"
+#include "pipeline/LevelColours.h"
 #include "pipeline/Palette.h"
 
 namespace calidra {
@@ -38,14 +38,8 @@ public:
     int Colourise(const DibImage& raw, DibImage& colour, ColourRange& range);
 
 private:
-    // Blue, green and red bytes (blue lowest) of every 16-bit level for the range.
-    void PrepareLevels(std::int32_t lower, std::int32_t upper);
-
-    Palette::Entries palette_{};
-    std::vector<std::uint32_t> levelColours_;
-    bool levelsValid_ = false;
-    std::int32_t levelsLower_ = 0;
-    std::int32_t levelsUpper_ = 0;
+    Palette::Entries palette_;
+    LevelColours levels_;
 };
 
 }  // namespace calidra
