@@ -1,4 +1,5 @@
 // The exported functions: each finds its instance and forwards in one line.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -17,9 +18,15 @@ namespace {
 
 constexpr unsigned long kDllVersion = 0x0014044D;
 
+// Nothing may unwind into a C caller: memory that runs out deep inside a call
+// makes the call fail like any other failure.
 template <typename Result, typename Call>
 Result Forward(unsigned long handle, Result failure, Call&& call) {
-    return InstanceRegistry::Global().With(handle, failure, std::forward<Call>(call));
+    try {
+        return InstanceRegistry::Global().With(handle, failure, std::forward<Call>(call));
+    } catch (...) {
+        return failure;
+    }
 }
 
 // Sizes and ids keep their 32-bit values; a larger size only means a larger buffer.
@@ -29,15 +36,25 @@ std::uint32_t Size32(unsigned long size) {
 // No frame id is wider than 32 bits: a wider one is no frame (0).
 std::uint32_t Id32(unsigned long id) { return id > 0xFFFFFFFFul ? 0u : static_cast<std::uint32_t>(id); }
 
+// Camera names are a dozen characters: the wide copy of the A form never needs
+// more than this, however large the client says its buffer is.
+constexpr int kWideNameCharacters = 64;
+
 }  // namespace
 
 extern "C" {
 
 CALIDRA_API unsigned long Calidra_Initialize(HWND window) {
-    std::unique_ptr<CCalidra> instance(new (std::nothrow) CCalidra());
-    if (instance == nullptr) return 0;
-    instance->Init(window);
-    return InstanceRegistry::Global().Register(std::move(instance));
+    // An instance that cannot be built (no memory for it or its parts) is no
+    // instance: 0, and nothing is registered.
+    try {
+        std::unique_ptr<CCalidra> instance(new (std::nothrow) CCalidra());
+        if (instance == nullptr) return 0;
+        instance->Init(window);
+        return InstanceRegistry::Global().Register(std::move(instance));
+    } catch (...) {
+        return 0;
+    }
 }
 
 CALIDRA_API int Calidra_Release(unsigned long handle) { return InstanceRegistry::Global().Release(handle); }
@@ -57,8 +74,9 @@ CALIDRA_API int Calidra_IsCameraEnableW(unsigned long handle, int number, wchar_
 CALIDRA_API int Calidra_IsCameraEnableA(unsigned long handle, int number, char* name, int nameSize) {
     return Forward(handle, 0, [&](CCalidra& c) {
         if (name == nullptr || nameSize <= 0) return c.GetCameraName(number, nullptr, nameSize);
-        auto wide = std::make_unique<wchar_t[]>(static_cast<std::size_t>(nameSize));
-        int result = c.GetCameraName(number, wide.get(), nameSize);
+        const int wideSize = std::min(nameSize, kWideNameCharacters);
+        auto wide = std::make_unique<wchar_t[]>(static_cast<std::size_t>(wideSize));
+        int result = c.GetCameraName(number, wide.get(), wideSize);
         if (result) calidra::TextConversion::NarrowInto(wide.get(), name, static_cast<std::size_t>(nameSize));
         return result;
     });

@@ -38,8 +38,6 @@ public:
     static constexpr int kDefaultSleepMs = 10;
     static constexpr std::uint32_t kDefaultHoldOffMs = 1200;
     static constexpr int kDefaultFileLimitMiB = 2000;
-    // The recording file name holds this many characters and its terminator.
-    static constexpr std::size_t kMaxRecordPath = 259;
     static constexpr int kCalibrationFrames = 30;
     static constexpr std::uint32_t kTemperatureCheckMs = 30000;
     static constexpr std::uint32_t kTriggerWaitMs = 3000;

@@ -55,19 +55,12 @@ int CCalidra::Save(const wchar_t* path, int type) {
 }
 
 int CCalidra::Record(const wchar_t* path, int kind) {
-    // The name is kept with its terminator in kMaxRecordPath + 1 characters; a
-    // longer one is refused rather than cut to another file's name. No name is
-    // an empty one, which no recording file can be opened under.
-    std::size_t length = 0;
-    if (path != nullptr) {
-        while (length <= kMaxRecordPath && path[length] != L'\0') ++length;
-        if (length > kMaxRecordPath) {
-            SetError(ERR_ARGUMENT);
-            return 0;
-        }
-    }
+    // The name is kept whole, whatever its length, so it is never cut to another
+    // file's name; one the file system cannot take fails at the open with
+    // ERR_FILE, as every unusable name does. No name is an empty one, which no
+    // recording file can be opened under.
     std::lock_guard<std::mutex> guard(recordLock_);
-    recordPath_.assign(path != nullptr ? path : L"", length);
+    recordPath_.assign(path != nullptr ? path : L"");
     recordKind_.store(kind);
     return 1;
 }
