@@ -102,9 +102,12 @@ void CCalidra::AcquisitionLoop() {
     rateStart_ = Clock::TimeMs();
     std::wstring path;
     int kind = RecordingWish(path);
-    if (!recorder_.Start(kind, path.c_str(), NewestRecordingFrame())) SetError(ERR_FILE);
+    // Parameter 7 shows the file's state before the client hears of a failure.
+    const bool started = recorder_.Start(kind, path.c_str(), NewestRecordingFrame());
     recordStart_.store(recorder_.RecordStart());
+    if (!started) SetError(ERR_FILE);
 
+    bool streamEnded = false;
     while (running_.load() != 0) {
         // Cut short by StopAcquisition, so closing never waits out a long period.
         const int sleepMs = sleepMs_.load();
@@ -115,7 +118,7 @@ void CCalidra::AcquisitionLoop() {
         const int waited = device_.WaitFrame();
         if (waited == 1) {
             running_.store(0);
-            SetError(ERR_STREAM_END);
+            streamEnded = true;
             break;
         }
         if (waited != 3) {
@@ -138,14 +141,18 @@ void CCalidra::AcquisitionLoop() {
         if (!StoreFrame(id)) continue;
         UpdateFrameRate();
         kind = RecordingWish(path);
-        if (!recorder_.AfterFrame(kind, path.c_str(), fileLimitMiB_.load(), NewestRecordingFrame())) SetError(ERR_FILE);
+        const bool recorded = recorder_.AfterFrame(kind, path.c_str(), fileLimitMiB_.load(), NewestRecordingFrame());
         recordStart_.store(recorder_.RecordStart());
+        if (!recorded) SetError(ERR_FILE);
         HWND window = clientWindow_.load();
         if (window != nullptr) MessageWindowTable::Instance().Post(window, WM_CAMERA_FRAME, 0, id);
     }
 
     recorder_.Stop();
     recordStart_.store(0);
+    // Told only once the recording is finished: a client that opens the file
+    // on hearing of the end finds it whole.
+    if (streamEnded) SetError(ERR_STREAM_END);
 }
 
 void CCalidra::AutomaticCalibration() {

@@ -160,11 +160,7 @@ bool AviWriter::WriteAt(std::uint64_t offset, std::uint32_t value) {
     return file_.Seek(offset) && file_.Write(bytes, sizeof bytes);
 }
 
-bool AviWriter::Finish(std::uint32_t framesPer100Seconds) {
-    if (!IsOpen()) return false;
-    std::uint32_t rate = framesPer100Seconds == 0 ? kNominalRate * 100 : framesPer100Seconds;
-    if (rate > kMaxRatePer100s) rate = kMaxRatePer100s;
-
+bool AviWriter::WriteIndex() {
     std::vector<std::uint8_t> tail(8 + index_.size() * kIndexEntryBytes);
     PutFourCc(tail.data(), "idx1");
     PutLE32(tail.data() + 4, static_cast<std::uint32_t>(index_.size() * kIndexEntryBytes));
@@ -176,9 +172,32 @@ bool AviWriter::Finish(std::uint32_t framesPer100Seconds) {
         PutLE32(out + 12, entry.size);
         out += kIndexEntryBytes;
     }
-    bool ok = !failed_;
-    ok = file_.Seek(std::uint64_t{riffBytes_} + 8) && file_.Write(tail.data(), tail.size()) && ok;
+    if (!file_.Seek(std::uint64_t{riffBytes_} + 8) || !file_.Write(tail.data(), tail.size())) return false;
     riffBytes_ += static_cast<std::uint32_t>(tail.size());
+    return true;
+}
+
+bool AviWriter::Finish(std::uint32_t framesPer100Seconds) {
+    if (!IsOpen()) return false;
+    std::uint32_t rate = framesPer100Seconds == 0 ? kNominalRate * 100 : framesPer100Seconds;
+    if (rate > kMaxRatePer100s) rate = kMaxRatePer100s;
+
+    bool ok = !failed_;
+    // A full medium may have no room left for the index. An AVI without one
+    // does not play, so the newest frames make room for it, one at a time.
+    bool indexed = WriteIndex();
+    while (!indexed && !index_.empty()) {
+        ok = false;
+        index_.pop_back();
+        --frameCount_;
+        riffBytes_ -= 8 + frameSize_;
+        moviBytes_ -= 8 + frameSize_;
+        file_.Truncate(std::uint64_t{riffBytes_} + 8);
+        indexed = WriteIndex();
+    }
+    ok = indexed && ok;
+    // A chunk that failed half-way left bytes beyond the index.
+    if (indexed) ok = file_.Truncate(std::uint64_t{riffBytes_} + 8) && ok;
 
     ok = WriteAt(4, riffBytes_) && ok;
     ok = WriteAt(static_cast<std::uint64_t>(moviSizeOffset_), moviBytes_) && ok;

@@ -58,13 +58,18 @@ public:
     // Writes the index after the last chunk, patches sizes, frame counts and the
     // rate, and closes the file. framesPer100Seconds is the measured rate
     // (frames per second x 100); 0 stands for "not measurable" and writes the
-    // nominal rate instead. true when every write succeeded.
+    // nominal rate instead. true when every write succeeded. When the medium
+    // is full, whatever a failed chunk left behind is cut off, and should the
+    // index still find no room the newest frames are given up until it fits:
+    // the file keeps a valid index either way.
     bool Finish(std::uint32_t framesPer100Seconds);
 
     // Closes the file without finishing it and resets every count.
     void Close();
 
     bool IsOpen() const { return file_.IsOpen(); }
+    // A write of the open file failed (a full disk, a file-size limit).
+    bool WriteFailed() const { return failed_; }
     std::uint32_t RiffBytes() const { return riffBytes_; }
     std::uint32_t MoviBytes() const { return moviBytes_; }
     std::uint32_t FrameCount() const { return frameCount_; }
@@ -74,6 +79,8 @@ public:
 
 private:
     void FillHeaders();
+    // The "idx1" chunk of the frames counted so far, at the end of the last one.
+    bool WriteIndex();
     bool WriteAt(std::uint64_t offset, std::uint32_t value);
 
     FileAccess file_;

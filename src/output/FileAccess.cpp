@@ -30,6 +30,8 @@ bool FileAccess::Write(const void* bytes, std::size_t count) { return file_.IsOp
 
 bool FileAccess::Seek(std::uint64_t offset) { return file_.IsOpen() && file_.Seek(offset); }
 
+bool FileAccess::Truncate(std::uint64_t size) { return file_.IsOpen() && file_.Truncate(size); }
+
 bool FileAccess::SeekToEnd() {
     std::int64_t size = file_.Size();
     return size >= 0 && file_.Seek(static_cast<std::uint64_t>(size));

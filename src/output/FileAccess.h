@@ -43,6 +43,9 @@ public:
     // no file is open or the move fails.
     bool Seek(std::uint64_t offset);
     bool SeekToEnd();
+    // Cuts the open file to size bytes (the position stays); false when no
+    // file is open or the cut fails.
+    bool Truncate(std::uint64_t size);
     std::uint64_t FilePosition() const { return file_.Position(); }
 
     // Closes first. With a type: the resource name.id of that type in module

@@ -32,6 +32,7 @@ bool FrameStreamWriter::Open(const wchar_t* path, Content content, std::int32_t 
 
 void FrameStreamWriter::Close() {
     file_.Close();
+    writeFailed_ = false;
     std::vector<std::uint8_t>().swap(buffer_);
     width_ = 0;
     height_ = 0;
@@ -44,8 +45,19 @@ bool FrameStreamWriter::Append(const DibImage* raw, const ThermoTable* thermo, b
     return AppendTemperatures(*raw, *thermo, flip);
 }
 
+bool FrameStreamWriter::WriteFrame(const void* bytes, std::size_t count) {
+    const std::uint64_t start = file_.FilePosition();
+    if (file_.Write(bytes, count)) return true;
+    writeFailed_ = true;
+    // Readers count frames by the file's size: a frame the medium took only in
+    // part must not stay.
+    file_.Truncate(start);
+    file_.Seek(start);
+    return false;
+}
+
 bool FrameStreamWriter::AppendLevels(const DibImage& raw, bool flip) {
-    if (!flip) return file_.Write(raw.Bits(), raw.ImageSize());
+    if (!flip) return WriteFrame(raw.Bits(), raw.ImageSize());
     try {
         buffer_.resize(raw.ImageSize());
     } catch (const std::bad_alloc&) {
@@ -56,7 +68,7 @@ bool FrameStreamWriter::AppendLevels(const DibImage& raw, bool flip) {
     for (std::int32_t k = 0; k < height; ++k) {
         std::memcpy(buffer_.data() + stride * static_cast<std::size_t>(k), raw.Row(height - 1 - k), stride);
     }
-    return file_.Write(buffer_.data(), buffer_.size());
+    return WriteFrame(buffer_.data(), buffer_.size());
 }
 
 bool FrameStreamWriter::AppendTemperatures(const DibImage& raw, const ThermoTable& thermo, bool flip) {
@@ -68,7 +80,7 @@ bool FrameStreamWriter::AppendTemperatures(const DibImage& raw, const ThermoTabl
             out += 4;
         }
     }
-    return file_.Write(buffer_.data(), buffer_.size());
+    return WriteFrame(buffer_.data(), buffer_.size());
 }
 
 }  // namespace calidra

@@ -31,21 +31,27 @@ public:
     // thermo table as a little-endian float, width floats per row, rows from
     // stored line k or, with flip, line height - 1 - k; the image must have
     // the size given at Open. false, with nothing written, when no file is open
-    // or the image or table is missing or unfit; false also when the write fails.
+    // or the image or table is missing or unfit; false also when the write
+    // fails, and then the part of the frame that was written is cut off again,
+    // so that the file holds whole frames only.
     bool Append(const DibImage* raw, const ThermoTable* thermo, bool flip);
 
     void Close();
     bool IsOpen() const { return file_.IsOpen(); }
+    // A write of the open file failed (a full disk, a file-size limit).
+    bool WriteFailed() const { return writeFailed_; }
 
 private:
     bool AppendLevels(const DibImage& raw, bool flip);
     bool AppendTemperatures(const DibImage& raw, const ThermoTable& thermo, bool flip);
+    bool WriteFrame(const void* bytes, std::size_t count);
 
     FileAccess file_;
     Content content_ = Content::kRawLevels;
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     std::vector<std::uint8_t> buffer_;  // one converted or reordered frame
+    bool writeFailed_ = false;
 };
 
 }  // namespace calidra

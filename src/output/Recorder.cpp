@@ -23,15 +23,24 @@ bool Recorder::Start(int recordKind, const wchar_t* recordPath, const RecordingF
     openKind_ = recordKind;
     openedName_ = PathText(recordPath);
     splitCount_ = 0;
+    refused_ = false;
     if (recordKind == kNone) return true;
-    return OpenRecording(recordKind, openedName_.c_str(), frame) != 0;
+    refused_ = OpenRecording(recordKind, openedName_.c_str(), frame) == 0;
+    return !refused_;
 }
 
 bool Recorder::AfterFrame(int recordKind, const wchar_t* recordPath, std::int32_t fileLimitMiB,
                           const RecordingFrame& frame) {
     if (openKind_ != kNone) {
         if (openKind_ == recordKind && openedName_ == PathText(recordPath)) {
-            AppendRecordingFrame(openKind_, frame);
+            if (refused_) return true;
+            if (!AppendRecordingFrame(openKind_, frame)) {
+                // Finished now, so the frames already written stay readable
+                // whatever happens to the process later.
+                CloseRecording(openKind_);
+                refused_ = true;
+                return false;
+            }
             if (!LimitReached(fileLimitMiB)) return true;
             CloseRecording(openKind_);
             ++splitCount_;
@@ -54,7 +63,8 @@ bool Recorder::OpenNext(int recordKind, const wchar_t* recordPath, const Recordi
     openKind_ = recordKind;
     openedName_ = PathText(recordPath);
     const std::wstring name = RecordingFileName(openedName_, splitCount_);
-    return OpenRecording(recordKind, name.c_str(), frame) != 0;
+    refused_ = OpenRecording(recordKind, name.c_str(), frame) == 0;
+    return !refused_;
 }
 
 bool Recorder::LimitReached(std::int32_t fileLimitMiB) const {
@@ -82,29 +92,26 @@ int Recorder::OpenRecording(int kind, const wchar_t* name, const RecordingFrame&
     return 1;
 }
 
-void Recorder::AppendRecordingFrame(int kind, const RecordingFrame& frame) {
+bool Recorder::AppendRecordingFrame(int kind, const RecordingFrame& frame) {
     if (kind == kRawStream || kind == kTemperatureStream) {
         if (stream_.IsOpen()) stream_.Append(frame.raw, frame.thermo, frame.flip);
-        return;
+        return !stream_.WriteFailed();
     }
-    if (kind != kAvi || !avi_.IsOpen()) return;
+    if (kind != kAvi || !avi_.IsOpen()) return true;
     const DibImage* colour = frame.colour;
-    if (colour == nullptr || !colour->HasPixels() || colour->ImageSize() != avi_.FrameSize()) return;
-    if (!frame.flip) {
-        avi_.AppendFrame(colour->Bits());
-        return;
-    }
+    if (colour == nullptr || !colour->HasPixels() || colour->ImageSize() != avi_.FrameSize()) return true;
+    if (!frame.flip) return avi_.AppendFrame(colour->Bits()) || !avi_.WriteFailed();
     try {
         flipped_.resize(colour->ImageSize());
     } catch (const std::bad_alloc&) {
-        return;
+        return true;
     }
     const auto stride = static_cast<std::size_t>(colour->Stride());
     const std::int32_t height = colour->Height();
     for (std::int32_t k = 0; k < height; ++k) {
         std::memcpy(flipped_.data() + stride * static_cast<std::size_t>(k), colour->Row(height - 1 - k), stride);
     }
-    avi_.AppendFrame(flipped_.data());
+    return avi_.AppendFrame(flipped_.data()) || !avi_.WriteFailed();
 }
 
 std::uint32_t Recorder::MeasuredRate() const {

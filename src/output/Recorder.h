@@ -56,7 +56,11 @@ public:
     // next numbered file once the size limit (whole MiB, unsigned: a negative
     // limit never splits, 0 splits after every frame) or the 4 GiB bound of an
     // AVI is reached; or, when the kind or path changed, closes the recording
-    // and opens the new one under its own name.
+    // and opens the new one under its own name. A frame the file cannot take
+    // (a full disk) also returns false, once: the file is finished at once with
+    // the frames it holds, and nothing more is written until the client
+    // changes the kind or the path, as after a failed open (which is not
+    // retried at the size limit either).
     bool AfterFrame(int recordKind, const wchar_t* recordPath, std::int32_t fileLimitMiB, const RecordingFrame& frame);
     // After the loop: closes the open recording.
     void Stop();
@@ -66,7 +70,8 @@ public:
     // missing image or a file that cannot be created.
     int OpenRecording(int kind, const wchar_t* name, const RecordingFrame& frame);
     // Writes the frame to the open file of kind; nothing when none is open.
-    void AppendRecordingFrame(int kind, const RecordingFrame& frame);
+    // false when a write failed.
+    bool AppendRecordingFrame(int kind, const RecordingFrame& frame);
     // Closes kind's file, finishing an AVI with the measured rate. 1 for kinds
     // 1 to 3, 0 (nothing changed) otherwise.
     int CloseRecording(int kind);
@@ -97,6 +102,9 @@ private:
     int openKind_ = kNone;
     std::wstring openedName_;
     unsigned splitCount_ = 0;
+    // The open kind's file could not be opened or refused a frame: nothing is
+    // tried again until the kind or the path changes.
+    bool refused_ = false;
 };
 
 }  // namespace calidra

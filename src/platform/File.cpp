@@ -73,6 +73,15 @@ bool File::Seek(std::uint64_t offset) {
     return fd_ >= 0 && lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
 }
 
+bool File::Truncate(std::uint64_t size) {
+    if (fd_ < 0) return false;
+    int result;
+    do {
+        result = ftruncate(fd_, static_cast<off_t>(size));
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
 std::uint64_t File::Position() const {
     if (fd_ < 0) return 0;
     off_t at = lseek(fd_, 0, SEEK_CUR);

@@ -35,6 +35,9 @@ public:
     bool Write(const void* buffer, std::size_t size);
     // Moves the position to an absolute offset; false on failure.
     bool Seek(std::uint64_t offset);
+    // Cuts the file (or extends it with zeros) to size bytes; the position
+    // stays. false on failure.
+    bool Truncate(std::uint64_t size);
     std::uint64_t Position() const;
     // -1 when not open.
     std::int64_t Size() const;

@@ -1,0 +1,361 @@
+// Load and soak through the public API: many instances at once on four virtual
+// cameras, a thousand Initialize/Preview/Release cycles, and meanwhile clients
+// that read every frame id, save stills, change parameters and record. Memory
+// must stay flat from a checkpoint after warm-up to the end, every recording
+// file must be whole, and no thread may be left behind.
+//
+// A sanitizer build runs a tenth of the cycles (its leak checker looks at the
+// end); CALIDRA_SOAK_CYCLES sets the number for a longer or shorter run.
+#include <malloc.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ReliabilityTestSupport.h"
+
+namespace calidra {
+namespace {
+
+using reliability::Client;
+using reliability::Within;
+
+constexpr int kCameras = 4;
+// Paced, not as fast as the simulation can render: a camera at full speed
+// renders frames nobody takes, and on two cores that starves the cycles. A
+// cycle still waits at most one frame period for its first frame.
+constexpr double kFramesPerSecond = 100.0;
+// Set-up sleeps while the camera settles, so a cycle is mostly waiting: many
+// run at once.
+constexpr int kCyclingThreads = 12;
+constexpr int kWarmUpPercent = 15;
+// Resident memory wanders by tens of MiB with the allocator's per-thread
+// heaps, but a leak of one frame ring (46 MB) per hundred cycles, or of 200 KB
+// per cycle, breaks this bound.
+constexpr std::int64_t kRssBoundKiB = 128 * 1024;
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// The sanitizer's allocator keeps freed blocks in quarantine: its leak checker
+// judges the memory there, not the resident size.
+constexpr bool kUnderSanitizer = true;
+constexpr int kDefaultCycles = 100;
+#else
+constexpr bool kUnderSanitizer = false;
+constexpr int kDefaultCycles = 1000;
+#endif
+
+int CyclesToRun() {
+    const char* text = std::getenv("CALIDRA_SOAK_CYCLES");
+    if (text == nullptr) return kDefaultCycles;
+    const int cycles = std::atoi(text);
+    return cycles > 0 ? cycles : kDefaultCycles;
+}
+
+// Resident memory once the allocator has handed its free pages back, so that
+// what it keeps cached for reuse does not look like growth.
+std::int64_t ResidentKiB() {
+    malloc_trim(0);
+    std::ifstream statm("/proc/self/statm");
+    std::int64_t pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * 4;  // 4 KiB pages on the platforms this runs on
+}
+
+// What the clients counted, summed over all of them.
+struct Tally {
+    std::atomic<std::uint64_t> frames{0};
+    std::atomic<std::uint64_t> reads{0};
+    std::atomic<std::uint64_t> readsTooLate{0};
+    std::atomic<std::uint64_t> stills{0};
+    std::atomic<std::uint64_t> filesVerified{0};
+    std::atomic<std::uint64_t> cycles{0};
+    std::mutex problemsLock;
+    std::vector<std::string> problems;
+
+    void Problem(std::string what) {
+        std::lock_guard<std::mutex> guard(problemsLock);
+        if (problems.size() < 20) problems.push_back(std::move(what));
+    }
+};
+
+// A long-lived instance with one client thread of its own (the API asks for
+// one calling thread per instance) that works until told to stop.
+class LongLivedClient {
+public:
+    enum class Role { kReader, kRecorder, kTuner, kStillSaver };
+
+    LongLivedClient(Role role, int camera, const std::filesystem::path& dir, Tally& tally)
+        : role_(role), camera_(camera), dir_(dir), tally_(tally) {}
+    ~LongLivedClient() { Stop(); }
+    LongLivedClient(const LongLivedClient&) = delete;
+    LongLivedClient& operator=(const LongLivedClient&) = delete;
+
+    void Start() {
+        thread_ = std::thread([this] { Run(); });
+    }
+    void Stop() {
+        stop_.store(true);
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    struct Recording {
+        std::filesystem::path path;
+        int kind = 0;
+    };
+
+    void Run() {
+        Client client;
+        if (!client.Initialize() || Calidra_SetCameraNumber(client.Handle(), camera_) != 1) {
+            tally_.Problem("a long-lived client could not start");
+            return;
+        }
+        const unsigned long h = client.Handle();
+        if (role_ == Role::kRecorder) OpenNextRecording(h);
+        if (Calidra_Preview(h) != 1) tally_.Problem("a long-lived preview failed");
+        std::vector<unsigned short> raw(640 * 480);
+        std::vector<float> degrees(640 * 480);
+        std::vector<unsigned char> colour(640 * 480 * 3);
+        std::uint64_t seen = 0;
+        std::size_t done = 0;
+        while (!stop_.load()) {
+            if (done == client.Frames().size()) {
+                client.ForgetFrames();
+                done = 0;
+                if (!client.Pump(200)) continue;
+            }
+            for (; done < client.Frames().size(); ++done) {
+                const std::uint32_t id = client.Frames()[done];
+                ++seen;
+                tally_.frames.fetch_add(1);
+                if (role_ == Role::kReader) Read(h, id, seen, raw, degrees, colour);
+                if (role_ == Role::kRecorder && ++sinceSwitch_ >= 40 && Opened(current_)) OpenNextRecording(h);
+                if (role_ == Role::kTuner) Tune(h, seen);
+                if (role_ == Role::kStillSaver && seen % 10 == 0) SaveStill(h, seen);
+                if (seen % 50 == 0) CheckCodes(client);
+            }
+        }
+        Calidra_RecA(h, nullptr, 0);
+        if (client.Close() != 1) tally_.Problem("Close failed");
+        CheckCodes(client);
+        // Both files are closed now; the newest was never opened when the loop
+        // stopped before it acted on the switch.
+        Verify(closing_);
+        if (Opened(current_)) Verify(current_);
+        if (client.Release() != 1) tally_.Problem("Release failed");
+    }
+
+    // Codes are expected here (ERR_UNSUPPORTED at each start, ERR_ARGUMENT for
+    // a frame that aged out before it was read); any other is a fault.
+    void CheckCodes(Client& client) {
+        for (int code : client.TakeCodes())
+            if (code != ERR_UNSUPPORTED && code != ERR_ARGUMENT) tally_.Problem("code " + std::to_string(code));
+    }
+
+    void Read(unsigned long h, std::uint32_t id, std::uint64_t seen, std::vector<unsigned short>& raw,
+              std::vector<float>& degrees, std::vector<unsigned char>& colour) {
+        int ok = 0;
+        switch (seen % 3) {
+            case 0:
+                ok = Calidra_GetRaw(h, id, raw.data(), raw.size() * 2);
+                if (ok == 1 && (raw[0] > 16383 || raw[raw.size() - 1] > 16383)) tally_.Problem("level beyond 14 bits");
+                break;
+            case 1:
+                ok = Calidra_GetTemperature(h, id, degrees.data(), degrees.size() * 4);
+                break;
+            default:
+                ok = Calidra_GetColor(h, id, colour.data(), colour.size());
+                break;
+        }
+        // A reader that falls thirty frames behind finds its frame gone: that
+        // is the ring's documented limit, not a fault.
+        if (ok == 1)
+            tally_.reads.fetch_add(1);
+        else
+            tally_.readsTooLate.fetch_add(1);
+    }
+
+    void Tune(unsigned long h, std::uint64_t seen) {
+        switch (seen % 8) {
+            case 0:
+                Calidra_SetParam(h, 12, static_cast<int>(seen / 8 % 2));
+                break;
+            case 1:
+                Calidra_SetParam(h, 13, 2000 + static_cast<int>(seen % 1000));
+                break;
+            case 2:
+                Calidra_SetParam(h, 14, 9000 + static_cast<int>(seen % 1000));
+                break;
+            case 3:
+                Calidra_SetParam(h, 17, static_cast<int>(seen / 8 % 2));
+                break;
+            case 4:
+                Calidra_SetParam(h, 9, static_cast<int>(seen % 3) * 5);
+                break;
+            case 5: {
+                int ok = 0;
+                Calidra_GetInternalTemperature(h, &ok);
+                break;
+            }
+            case 6:
+                if (seen % 200 == 6) Calidra_Nuc(h);
+                break;
+            default:
+                Calidra_Pause(h);
+                Calidra_Start(h);
+                break;
+        }
+    }
+
+    void SaveStill(unsigned long h, std::uint64_t seen) {
+        const int type = static_cast<int>(seen / 10 % 14);
+        const std::filesystem::path path = dir_ / ("still-" + std::to_string(camera_) + "." + std::to_string(type));
+        if (Calidra_SaveA(h, path.string().c_str(), type) == 1)
+            tally_.stills.fetch_add(1);
+        else
+            tally_.Problem("still type " + std::to_string(type) + " not saved");
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+
+    // The loop has acted on the switch to this file: it exists. Messages may
+    // be read long after they were posted, so the count of frames read says
+    // nothing of how far the loop has got.
+    static bool Opened(const Recording& recording) {
+        std::error_code ignored;
+        return recording.path.empty() || std::filesystem::exists(recording.path, ignored);
+    }
+
+    // Switches the recording to a new file of the next kind. The loop closes
+    // the file before in the same step in which it opens the new one, so once
+    // the new one exists the one before is finished and can be checked.
+    void OpenNextRecording(unsigned long h) {
+        sinceSwitch_ = 0;
+        Verify(closing_);
+        closing_ = current_;
+        current_.kind = 1 + static_cast<int>(recordings_ % 3);
+        current_.path = dir_ / ("soak-" + std::to_string(recordings_) + ".rec");
+        ++recordings_;
+        Calidra_RecA(h, current_.path.string().c_str(), current_.kind);
+    }
+
+    void Verify(Recording& recording) {
+        if (recording.path.empty()) return;
+        const reliability::FileCheck check = reliability::CheckRecording(recording.path, recording.kind);
+        if (check.valid)
+            tally_.filesVerified.fetch_add(1);
+        else
+            tally_.Problem(recording.path.filename().string() + ": " + check.problem);
+        std::error_code ignored;
+        std::filesystem::remove(recording.path, ignored);
+        recording = Recording{};
+    }
+
+    Role role_;
+    int camera_;
+    std::filesystem::path dir_;
+    Tally& tally_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::uint64_t recordings_ = 0;
+    std::uint64_t sinceSwitch_ = 0;
+    Recording current_;
+    Recording closing_;
+};
+
+// Runs `cycles` Initialize/Preview/first frame/Release cycles spread over
+// kCyclingThreads threads and cameras.
+void RunCycles(int cycles, Tally& tally) {
+    std::atomic<int> next{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kCyclingThreads; ++w) {
+        workers.emplace_back([&tally, &next, cycles] {
+            for (int cycle = next.fetch_add(1); cycle < cycles; cycle = next.fetch_add(1)) {
+                Client client;
+                if (!client.Initialize()) {
+                    tally.Problem("Calidra_Initialize gave no handle");
+                    continue;
+                }
+                const unsigned long h = client.Handle();
+                if (Calidra_SetCameraNumber(h, cycle % kCameras) != 1 || Calidra_Preview(h) != 1) {
+                    tally.Problem("cycle " + std::to_string(cycle) + " did not start");
+                    continue;
+                }
+                if (!client.WaitFrames(1)) tally.Problem("cycle " + std::to_string(cycle) + " saw no frame");
+                tally.frames.fetch_add(client.Frames().size());
+                if (client.Release() != 1) tally.Problem("Release failed");
+                tally.cycles.fetch_add(1);
+            }
+        });
+    }
+    for (std::thread& worker : workers) worker.join();
+}
+
+TEST(Soak, ManyInstancesCycleWhileClientsReadSaveTuneAndRecord) {
+    reliability::Figures figures;
+    figures.Begin("soak");
+    CalidraSim_Reset();
+    for (int camera = 0; camera < kCameras; ++camera) {
+        CalidraSim_SetPresent(camera, 1);
+        CalidraSim_SetFrameRate(camera, kFramesPerSecond);
+    }
+    const int threadsBefore = reliability::ThreadBaseline();
+    const std::filesystem::path dir = reliability::ScratchDirectory("reliability-soak");
+    const int cycles = CyclesToRun();
+    const int warmUp = std::max(1, cycles * kWarmUpPercent / 100);
+
+    Tally tally;
+    std::vector<std::unique_ptr<LongLivedClient>> clients;
+    clients.push_back(std::make_unique<LongLivedClient>(LongLivedClient::Role::kReader, 0, dir, tally));
+    clients.push_back(std::make_unique<LongLivedClient>(LongLivedClient::Role::kRecorder, 1, dir, tally));
+    clients.push_back(std::make_unique<LongLivedClient>(LongLivedClient::Role::kTuner, 2, dir, tally));
+    clients.push_back(std::make_unique<LongLivedClient>(LongLivedClient::Role::kStillSaver, 3, dir, tally));
+    for (auto& client : clients) client->Start();
+
+    // Checkpoints while no cycling instance exists, so both see the same set
+    // of live instances.
+    RunCycles(warmUp, tally);
+    const std::int64_t afterWarmUp = ResidentKiB();
+    RunCycles(cycles - warmUp, tally);
+    const std::int64_t atEnd = ResidentKiB();
+
+    for (auto& client : clients) client->Stop();
+    clients.clear();
+    CalidraSim_Reset();
+
+    for (const std::string& problem : tally.problems) ADD_FAILURE() << problem;
+    EXPECT_EQ(tally.cycles.load(), static_cast<std::uint64_t>(cycles));
+    EXPECT_GT(tally.reads.load(), 0u);
+    EXPECT_GT(tally.stills.load(), 0u);
+    EXPECT_GT(tally.filesVerified.load(), 0u);
+    const std::int64_t growth = atEnd - afterWarmUp;
+    if (!kUnderSanitizer) {
+        EXPECT_LT(growth, kRssBoundKiB) << "resident memory grew from " << afterWarmUp << " KiB to " << atEnd << " KiB";
+    }
+    const int left = reliability::ThreadsSettledTo(threadsBefore);
+    EXPECT_EQ(left, threadsBefore) << "threads left behind";
+
+    figures.cycles = tally.cycles.load();
+    figures.frames = tally.frames.load();
+    figures.frameReads = tally.reads.load();
+    figures.stills = tally.stills.load();
+    figures.filesVerified = tally.filesVerified.load();
+    figures.rssGrowthKiB = growth;
+    figures.threadsLeft = left > threadsBefore ? static_cast<std::uint64_t>(left - threadsBefore) : 0;
+    figures.End(!::testing::Test::HasFailure());
+    std::printf("soak: %llu cycles, %llu frames, %llu reads (%llu aged out), %llu stills, %llu files, RSS %+lld KiB\n",
+                static_cast<unsigned long long>(figures.cycles), static_cast<unsigned long long>(figures.frames),
+                static_cast<unsigned long long>(figures.frameReads),
+                static_cast<unsigned long long>(tally.readsTooLate.load()),
+                static_cast<unsigned long long>(figures.stills), static_cast<unsigned long long>(figures.filesVerified),
+                static_cast<long long>(growth));
+}
+
+}  // namespace
+}  // namespace calidra
