@@ -5,14 +5,15 @@ Usage: tools/reliability_report.py [--build DIR]... [--fuzz DIR]
 
 The fault, disk and soak tests each leave one line per test case in
 <build>/test-tmp/reliability/ (written "not survived" when the case starts and
-rewritten when it ends, so a case that crashed still counts as tried). The fuzz
-figures come from the logs fuzz/run.sh keeps in <fuzz>/fuzz-work/ (by default
-build-fuzz at the root, or $CALIDRA_FUZZ_BUILD); they are left out when no
-campaign has run. Give --build more than once to sum builds; a build configured
-with CALIDRA_SANITIZE=address counts as run under the leak checker.
+rewritten when it ends, so a case that crashed still counts as tried); lines
+of tests no longer registered in the build are left out. In an
+AddressSanitizer build each case also runs the leak checker as it ends. The
+fuzz figures come from the logs fuzz/run.sh keeps in <fuzz>/fuzz-work/ (by
+default build-fuzz at the root, or $CALIDRA_FUZZ_BUILD); they are left out when
+no campaign has run. Give --build once per build to report on.
 
 The exit status is 1 when a case tried did not survive, a thread was left
-behind or a fuzz target crashed; 0 otherwise.
+behind, memory leaked or a fuzz target crashed; 0 otherwise.
 """
 
 import argparse
@@ -25,14 +26,26 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
+def registered_tests(build):
+    """The gtest names of the tests registered in this build (from the lists
+    gtest_discover_tests writes), or None when there are none to go by."""
+    names = set()
+    for listing in glob.glob(os.path.join(build, "tests", "*_tests.cmake")):
+        with open(listing, encoding="utf-8", errors="replace") as f:
+            names.update(re.findall(r"\[==\[--gtest_filter=(.*?)\]==\]", f.read()))
+    return names or None
+
+
 def read_figures(build):
-    """The test cases' lines of one build: a list of dicts."""
+    """The test cases' lines of one build: a list of dicts. Lines of tests that
+    are no longer registered (renamed or removed) are left out."""
+    known = registered_tests(build)
     cases = []
     for path in sorted(glob.glob(os.path.join(build, "test-tmp", "reliability", "*.txt"))):
         with open(path, encoding="utf-8", errors="replace") as f:
             for line in f:
                 fields = dict(part.split("=", 1) for part in line.split() if "=" in part)
-                if "test" in fields:
+                if "test" in fields and (known is None or fields["test"] in known):
                     cases.append(fields)
     return cases
 
@@ -120,17 +133,25 @@ def main():
                 f"{number(case, 'frames')} frames posted, {number(case, 'frame_reads')} frame reads, "
                 f"{number(case, 'stills')} stills; {state}"
             )
-            print(f"    memory: resident {growth:+d} KiB from the end of warm-up to the end of the soak")
+            # A sanitizer's allocator keeps its own books: the heap figure is the C library's.
+            heap = "" if sanitizer else f", heap in use {number(case, 'heap_growth_kib'):+d} KiB"
+            print(f"    memory from the end of warm-up to the end of the soak: resident {growth:+d} KiB{heap}")
         files = sum(number(c, "files_verified") for c in cases)
         threads = sum(number(c, "threads_left") for c in cases)
         print(f"    files verified: {files} (recordings, stills and correction data)")
         print(f"    threads left behind: {threads}")
         healthy = healthy and threads == 0
-        if sanitizer == "address":
-            failed = [c for c in cases if c.get("survived") != "1" and c.get("skipped") != "1"]
-            print(f"    leaks: {len(failed)} cases with faults under the leak checker (a leak fails its case)")
+        checked = [c for c in cases if c.get("leaks") in ("0", "1")]
+        leaking = [c for c in checked if c.get("leaks") == "1"]
+        if checked:
+            print(f"    leaks: {len(leaking)} (the leak checker ran at the end of {len(checked)} cases)")
+            for case in leaking:
+                print(f"      LEAKED: {case['test']}")
+            healthy = healthy and not leaking
+        elif sanitizer:
+            print("    leaks: not checked under this sanitizer")
         elif soak:
-            print("    leaks: none seen in resident memory; the leak checker runs in ./run sanitize")
+            print("    leaks: not checked in this build (the leak checker runs in ./run sanitize); memory above")
 
     fuzz = read_fuzz(fuzz_build)
     if fuzz:

@@ -32,7 +32,6 @@ namespace calidra {
 namespace {
 
 using reliability::Client;
-using reliability::Within;
 
 constexpr int kMediumUnavailable = 77;
 constexpr std::uint64_t kTmpfsBytes = 4ull << 20;
@@ -119,6 +118,9 @@ protected:
         std::filesystem::create_directories(medium);
     }
     void TearDown() override {
+        // A child runs the leak checker as it exits, and its status tells.
+        figures.leaks = reliability::LeaksNow();
+        EXPECT_NE(figures.leaks, 1) << "memory leaked (see the leak report above)";
         figures.End(!HasFailure() && !IsSkipped(), IsSkipped());
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);

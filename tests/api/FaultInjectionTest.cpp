@@ -15,7 +15,6 @@
 namespace calidra {
 namespace {
 
-using reliability::CheckAvi;
 using reliability::CheckRecording;
 using reliability::Client;
 using reliability::kAlways;
@@ -100,6 +99,8 @@ protected:
         const int left = reliability::ThreadsSettledTo(threadsBefore);
         EXPECT_EQ(left, threadsBefore) << "threads left behind";
         figures.threadsLeft = left > threadsBefore ? static_cast<std::uint64_t>(left - threadsBefore) : 0;
+        figures.leaks = reliability::LeaksNow();
+        EXPECT_NE(figures.leaks, 1) << "memory leaked (see the leak report above)";
         figures.End(!HasFailure());
     }
 
