@@ -185,20 +185,30 @@ struct CapturedDevice {
 
 // Everything the loop does with one frame once the device has it: take the
 // next slot under the locks, correct and copy it in line-reversed, colour it.
+// The reference and the byte mover each write into a ring of their own as
+// long as the loop's, so that all three meet the same cache state: a slot last
+// written thirty frames ago.
 void BM_LoopFrameWork(benchmark::State& state, bool cold) {
     CapturedDevice captured;
     if (!captured.ok) return state.SkipWithError("no capture");
-    FrameRing ring;
-    ring.Resize(30);
-    if (!ring.CreateImages(kWidth, kHeight)) return state.SkipWithError("no memory");
+    FrameRing ring, referenceRing, bytesRing;
+    for (FrameRing* each : {&ring, &referenceRing, &bytesRing}) {
+        each->Resize(30);
+        if (!each->CreateImages(kWidth, kHeight)) return state.SkipWithError("no memory");
+    }
     auto map = std::make_unique<ColourMap>();
     ColourRange range, referenceRange;
     const CorrectionPlanes& planes = captured.device->Correction().Planes();
     const CorrectionRun run{planes.Gain().data(), planes.Offset().data(), planes.ShutterOffset().data(),
                             planes.Scale().data()};
     const std::vector<std::uint16_t> pristine = Scene(1500, 3);
-    std::vector<std::uint16_t> work(kPixels), reversed(kPixels);
-    std::vector<std::uint8_t> colour(kColourBytes);
+    std::vector<std::uint16_t> work(kPixels);
+    int referenceNext = 0, bytesNext = 0;
+    auto nextSlot = [](FrameRing& own, int& next) -> FrameSlot& {
+        FrameSlot& slot = own.Slot(next);
+        next = (next + 1) % own.Length();
+        return slot;
+    };
     RunSideBySide(
         state, cold,
         [&] {
@@ -218,14 +228,18 @@ void BM_LoopFrameWork(benchmark::State& state, bool cold) {
             map->Colourise(slot.raw, slot.colour, range);
         },
         [&] {
+            FrameSlot& slot = nextSlot(referenceRing, referenceNext);
+            auto* reversed = reinterpret_cast<std::uint16_t*>(slot.raw.Bits());
             CorrectLevelsScalar(work.data(), work.data(), kPixels, run);
-            NaiveReversedCopy(work.data(), reversed.data());
-            ScalarColourise(map->Entries(), reversed.data(), colour.data(), referenceRange);
+            NaiveReversedCopy(work.data(), reversed);
+            ScalarColourise(map->Entries(), reversed, slot.colour.Bits(), referenceRange);
         },
         [&] {
+            FrameSlot& slot = nextSlot(bytesRing, bytesNext);
+            auto* reversed = reinterpret_cast<std::uint16_t*>(slot.raw.Bits());
             MoveCorrectionBytes(work.data(), planes);
-            std::memcpy(reversed.data(), work.data(), kRawBytes);
-            MoveColourBytes(reversed.data(), colour.data());
+            std::memcpy(reversed, work.data(), kRawBytes);
+            MoveColourBytes(reversed, slot.colour.Bits());
         });
 }
 

@@ -30,8 +30,13 @@ public:
     // Replaces every listed pixel of the corrected 640 x 480 frame, in list
     // order; an entry whose pixel or source lies outside the frame is skipped.
     void Apply(std::uint16_t* frame) const;
+    // The same on a corrected frame whose lines are reversed (line 479 - y of
+    // the frame is line y here), as it leaves the device.
+    void ApplyReversed(std::uint16_t* reversed) const;
 
 private:
+    void Replace(std::uint16_t* frame, bool reversed) const;
+
     int width_ = kFrameWidth;
     int height_ = kFrameHeight;
     std::vector<BadPixel> entries_;

@@ -37,10 +37,12 @@ bool IsReadoutMode(int mode) { return (mode >= 0 && mode <= 3) || mode == 17 || 
 }  // namespace
 
 COPVSdkLib::COPVSdkLib()
-    : sensor_(*this), transfer_([this](std::uint16_t* frame) {
+    : sensor_(*this), transfer_([this](const std::uint16_t* frame, std::uint16_t* destination) {
           // The correction covers exactly one full sensor frame; a smaller
           // window's buffer is not one.
-          if (transfer_.Width() == kFullWidth && transfer_.Height() == kFullHeight) CorrectFrameInPlace(frame);
+          if (transfer_.Width() != kFullWidth || transfer_.Height() != kFullHeight) return false;
+          CorrectFrameInto(frame, destination);
+          return true;
       }) {}
 
 void COPVSdkLib::SetSensorTag(const char* tag) {
@@ -142,9 +144,9 @@ COPVSdkLib::CalibrationRequest COPVSdkLib::PendingCalibration() {
     return CalibrationRequest{calibration.Requested(), calibration.FramesToAverage()};
 }
 
-void COPVSdkLib::CorrectFrameInPlace(std::uint16_t* frame) {
+void COPVSdkLib::CorrectFrameInto(const std::uint16_t* frame, std::uint16_t* destination) {
     std::lock_guard<std::mutex> guard(deviceLock_);
-    correction_.CorrectFrame(frame, sensor_);
+    correction_.CorrectFrameReversed(frame, destination, sensor_);
 }
 
 void COPVSdkLib::ResetCorrectionTables() {

@@ -117,9 +117,9 @@ public:
     FrameTransfer& Transfer() { return transfer_; }
 
     // Correction.
-    // Corrects one full 640 x 480 raw frame (line 0 first) in place before it
-    // leaves the device layer.
-    void CorrectFrameInPlace(std::uint16_t* frame);
+    // Corrects one full 640 x 480 raw frame (line 0 first) into destination,
+    // last line first, as it leaves the device layer.
+    void CorrectFrameInto(const std::uint16_t* frame, std::uint16_t* destination);
     // Serialises the per-frame correction, data-set loads, calibration
     // requests and the saving and loading of correction data.
     std::mutex& DeviceLock() { return deviceLock_; }

@@ -6,6 +6,7 @@
 
 #include "device/CommandPacket.h"
 #include "device/DriverChannel.h"
+#include "device/ReversedLines.h"
 
 namespace calidra {
 
@@ -33,7 +34,7 @@ bool TransferFrame(DeviceHandle handle, void* buffer, std::uint32_t byteCount, s
 
 }  // namespace
 
-FrameTransfer::FrameTransfer(std::function<void(std::uint16_t*)> correct) : correct_(std::move(correct)) {}
+FrameTransfer::FrameTransfer(Delivery deliver) : deliver_(std::move(deliver)) {}
 
 FrameTransfer::~FrameTransfer() { StopStream(); }
 
@@ -168,13 +169,11 @@ int FrameTransfer::WaitFrame() {
     return kNoFrameYet;
 }
 
-void FrameTransfer::Deliver(std::uint16_t* frame, std::uint16_t* destination) {
-    correct_(frame);
-    std::size_t lineWords = static_cast<std::size_t>(width_);
-    for (int line = 0; line < height_; ++line) {
-        std::memcpy(destination + static_cast<std::size_t>(height_ - 1 - line) * lineWords,
-                    frame + static_cast<std::size_t>(line) * lineWords, lineWords * sizeof(std::uint16_t));
-    }
+void FrameTransfer::Deliver(const std::uint16_t* frame, std::uint16_t* destination) {
+    // One pass: the corrected levels go straight to their reversed lines
+    // instead of back into the frame and then through a second copy.
+    if (deliver_ && deliver_(frame, destination)) return;
+    CopyLinesReversed(frame, destination, static_cast<std::size_t>(width_), static_cast<std::size_t>(height_));
 }
 
 int FrameTransfer::ReadStreamFrame(std::uint16_t* destination) {

@@ -35,9 +35,14 @@ public:
     static constexpr int kTransferFailed = 19;
     static constexpr int kBusy = 21;
 
-    // correct receives a frame of Width() x Height() values, line 0 first, to
-    // correct in place before it is copied out.
-    explicit FrameTransfer(std::function<void(std::uint16_t*)> correct);
+    // deliver receives a frame of Width() x Height() values, line 0 first, and
+    // the destination; it corrects the frame into the destination with the
+    // lines reversed and returns true, or returns false having written
+    // nothing, and the frame is then copied out as it came. The frame itself
+    // is left as it came, so reading a single capture twice gives the same
+    // picture twice.
+    using Delivery = std::function<bool(const std::uint16_t* frame, std::uint16_t* destination)>;
+    explicit FrameTransfer(Delivery deliver);
     FrameTransfer(const FrameTransfer&) = delete;
     FrameTransfer& operator=(const FrameTransfer&) = delete;
     // Ends a stream still running, so that no thread outlives the buffers.
@@ -78,9 +83,9 @@ private:
     void SingleTransfer(const std::string& path, std::uint32_t byteCount);
     void StreamLoop(const std::string& path, std::uint32_t byteCount);
     // Corrects and copies out one frame, last line first.
-    void Deliver(std::uint16_t* frame, std::uint16_t* destination);
+    void Deliver(const std::uint16_t* frame, std::uint16_t* destination);
 
-    std::function<void(std::uint16_t*)> correct_;
+    Delivery deliver_;
     int width_ = 0;
     int height_ = 0;
     std::uint32_t transferLength_ = 0;

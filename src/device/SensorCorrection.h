@@ -31,6 +31,9 @@ public:
     // calibration first, so the frame that completes it already uses the new
     // shutter offsets; then the planes; then the bad pixels, from corrected values.
     void CorrectFrame(std::uint16_t* frame, SensorSettings& sensor);
+    // The same correction of frame into destination with the lines reversed
+    // (destination line 479 - y holds frame line y): the frame is only read.
+    void CorrectFrameReversed(const std::uint16_t* frame, std::uint16_t* destination, SensorSettings& sensor);
 
     // Arms a calibration over the next framesToAverage frames.
     void RequestCalibration(int framesToAverage) { calibration_.Request(framesToAverage); }

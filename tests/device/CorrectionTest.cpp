@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -226,6 +227,42 @@ TEST(SensorCorrection, BadPixelsTakeCorrectedValuesAndResetRestoresDefaults) {
     EXPECT_EQ(correction.Calibration().ReferenceLevel(), 6000);
     EXPECT_EQ(correction.NucTables().Width(), 640);
     EXPECT_TRUE(correction.NucTables().Records().empty());
+}
+
+// The frame leaves the device through the one-pass correction into its
+// reversed lines: the same picture as correcting in place and reversing after,
+// bad pixels (chained, in both directions, and out of bounds) included, with a
+// calibration fed from the untouched frame, which stays as it came.
+TEST(SensorCorrection, CorrectionIntoReversedLinesMatchesInPlaceThenReversed) {
+    SensorCorrection inPlace, reversed;
+    FakeSensorSettings sensorA, sensorB;
+    std::vector<std::uint16_t> frame(kFramePixels);
+    for (std::size_t i = 0; i < kFramePixels; ++i) frame[i] = static_cast<std::uint16_t>(3000 + (i * 7919) % 9000);
+    for (SensorCorrection* correction : {&inPlace, &reversed}) {
+        correction->Reset();
+        for (std::size_t i = 0; i < kFramePixels; ++i) {
+            correction->Planes().Gain()[i] = 0.9 + static_cast<double>(i % 21) / 100.0;
+            correction->Planes().Offset()[i] = -50.0 + static_cast<double>(i % 1001) / 10.0;
+        }
+        for (const BadPixel& entry : {BadPixel{3, 5, 0, 0}, BadPixel{3, 6, 0, 0}, BadPixel{7, 0, 1, 0},
+                                      BadPixel{639, 479, 1, 0}, BadPixel{8, 479, 0, 0}, BadPixel{-1, 4, 0, 0}})
+            correction->BadPixels().Append(entry);
+        correction->RequestCalibration(2);
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        std::vector<std::uint16_t> expected = frame;
+        inPlace.CorrectFrame(expected.data(), sensorA);
+        const std::vector<std::uint16_t> untouched = frame;
+        std::vector<std::uint16_t> out(kFramePixels);
+        reversed.CorrectFrameReversed(frame.data(), out.data(), sensorB);
+        EXPECT_EQ(frame, untouched);
+        for (int line = 0; line < kFrameHeight; ++line)
+            for (int x = 0; x < kFrameWidth; ++x)
+                ASSERT_EQ(out[At(kFrameHeight - 1 - line, x)], expected[At(line, x)]) << line << "," << x;
+    }
+    const auto a = inPlace.Planes().ShutterOffset(), b = reversed.Planes().ShutterOffset();
+    EXPECT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end()));
+    EXPECT_EQ(sensorA.calls, sensorB.calls);
 }
 
 }  // namespace
