@@ -44,22 +44,25 @@ int ThroughTable(const DibImage* raw, Out* out, bool reversedRows, const ThermoT
     return 1;
 }
 
+// The whole degrees of every level, prepared with the table, when it has them.
+template <typename Out>
+int ThroughByteTable(const DibImage* raw, Out* out, bool reversedRows, const ThermoTable& table,
+                     const std::vector<Out>& degrees, Out (*clamp)(float)) {
+    if (degrees.size() < ThermoTable::kLookupSize) return ThroughTable(raw, out, reversedRows, table, clamp);
+    if (!Usable(raw, out)) return 0;
+    const Out* byLevel = degrees.data();
+    ForEachLevel(*raw, out, reversedRows, [byLevel](std::uint16_t v) { return byLevel[v]; });
+    return 1;
+}
+
 }  // namespace
 
 int TemperaturesS8(const DibImage* raw, std::int8_t* out, bool reversedRows, const ThermoTable& table) {
-    return ThroughTable(raw, out, reversedRows, table, [](float t) -> std::int8_t {
-        if (t <= -128.0f) return -128;
-        if (t >= 127.0f) return 127;
-        return std::isnan(t) ? 0 : static_cast<std::int8_t>(t);
-    });
+    return ThroughByteTable(raw, out, reversedRows, table, table.LookupS8(), ThermoTable::DegreesS8);
 }
 
 int TemperaturesU8(const DibImage* raw, std::uint8_t* out, bool reversedRows, const ThermoTable& table) {
-    return ThroughTable(raw, out, reversedRows, table, [](float t) -> std::uint8_t {
-        if (t <= 0.0f) return 0;
-        if (t >= 255.0f) return 255;
-        return std::isnan(t) ? 0 : static_cast<std::uint8_t>(t);
-    });
+    return ThroughByteTable(raw, out, reversedRows, table, table.LookupU8(), ThermoTable::DegreesU8);
 }
 
 int TemperaturesI32(const DibImage* raw, std::int32_t* out, bool reversedRows, const ThermoTable& table) {

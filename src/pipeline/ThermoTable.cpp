@@ -1,6 +1,7 @@
 #include "pipeline/ThermoTable.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -95,6 +96,24 @@ void ThermoTable::BuildLookup() {
     } else {
         for (std::int32_t k = 0; k < kLevels; ++k) lookup_[k] = Interpolate(k);
     }
+    lookupS8_.resize(kLookupSize);
+    lookupU8_.resize(kLookupSize);
+    for (std::size_t v = 0; v < kLookupSize; ++v) {
+        lookupS8_[v] = DegreesS8(lookup_[v]);
+        lookupU8_[v] = DegreesU8(lookup_[v]);
+    }
+}
+
+std::int8_t ThermoTable::DegreesS8(float temperature) {
+    if (temperature <= -128.0f) return -128;
+    if (temperature >= 127.0f) return 127;
+    return std::isnan(temperature) ? 0 : static_cast<std::int8_t>(temperature);
+}
+
+std::uint8_t ThermoTable::DegreesU8(float temperature) {
+    if (temperature <= 0.0f) return 0;
+    if (temperature >= 255.0f) return 255;
+    return std::isnan(temperature) ? 0 : static_cast<std::uint8_t>(temperature);
 }
 
 float ThermoTable::TemperatureOf(std::uint16_t level) const { return level < lookup_.size() ? lookup_[level] : 0.0f; }

@@ -41,8 +41,14 @@ public:
 
     // 65,536 entries: a table of at least 16,384 points gives the temperature of
     // point k to level k; a shorter one is interpolated level by level. Levels
-    // 16384 and above stay 0.0.
+    // 16384 and above stay 0.0. The whole-degree lookups are built beside it.
     void BuildLookup();
+
+    // Whole degrees of a temperature as the 8-bit temperature pictures hold
+    // them: held at -128 and 127 (0 and 255), truncated toward zero between,
+    // 0 for a value that is not a number.
+    static std::int8_t DegreesS8(float temperature);
+    static std::uint8_t DegreesU8(float temperature);
 
     // The lookup entry of level, or 0.0 beyond the lookup (before BuildLookup).
     float TemperatureOf(std::uint16_t level) const;
@@ -56,10 +62,16 @@ public:
     const std::vector<ThermoPoint>& Points() const { return points_; }
     std::int32_t PointCount() const { return pointCount_; }
     const std::vector<float>& Lookup() const { return lookup_; }
+    // DegreesS8 and DegreesU8 of every lookup entry: an 8-bit picture costs
+    // one byte load per pixel. Empty before BuildLookup.
+    const std::vector<std::int8_t>& LookupS8() const { return lookupS8_; }
+    const std::vector<std::uint8_t>& LookupU8() const { return lookupU8_; }
 
 private:
     std::vector<ThermoPoint> points_;
     std::vector<float> lookup_;
+    std::vector<std::int8_t> lookupS8_;
+    std::vector<std::uint8_t> lookupU8_;
     std::int32_t pointCount_ = 1;
 };
 

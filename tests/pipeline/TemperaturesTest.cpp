@@ -1,6 +1,7 @@
 // The four temperature converters of a raw image, and the frame ring's search.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -44,20 +45,21 @@ DibImage TwoLines(const std::vector<std::uint16_t>& levels) {
 }
 
 TEST(Temperatures, EightBitConvertersClampAndTruncate) {
-    const ThermoTable table = DenseTable({{1, -200.5f}, {2, 127.9f}, {3, -0.9f}, {4, 300.0f}, {6, 42.7f}});
+    const ThermoTable table =
+        DenseTable({{1, -200.5f}, {2, 127.9f}, {3, -0.9f}, {4, 300.0f}, {6, 42.7f}, {7, std::nanf("")}, {8, 254.99f}});
     // Levels 0 and 16383 of a table hold whatever it says; here level 0 is 20.0.
-    const DibImage image = TwoLines({1, 2, 3, 4, 6, 20000});
-    std::int8_t s8[12];
-    std::uint8_t u8[12];
+    const DibImage image = TwoLines({1, 2, 3, 4, 6, 20000, 7, 8});
+    std::int8_t s8[16];
+    std::uint8_t u8[16];
     ASSERT_EQ(TemperaturesS8(&image, s8, false, table), 1);
     ASSERT_EQ(TemperaturesU8(&image, u8, false, table), 1);
-    const std::int8_t wantS8[] = {-128, 127, 0, 127, 42, 0};
-    const std::uint8_t wantU8[] = {0, 127, 0, 255, 42, 0};
-    for (int j = 0; j < 6; ++j) {
+    const std::int8_t wantS8[] = {-128, 127, 0, 127, 42, 0, 0, 127};
+    const std::uint8_t wantU8[] = {0, 127, 0, 255, 42, 0, 0, 254};
+    for (int j = 0; j < 8; ++j) {
         EXPECT_EQ(s8[j], wantS8[j]) << j;
         EXPECT_EQ(u8[j], wantU8[j]) << j;
     }
-    EXPECT_EQ(s8[6], 20);  // the second line: level 5
+    EXPECT_EQ(s8[8], 20);  // the second line: level 5
 }
 
 TEST(Temperatures, BuiltInExtremesOfMinus999Saturate) {
