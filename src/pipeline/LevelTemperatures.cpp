@@ -4,6 +4,8 @@
 #include <new>
 #include <vector>
 
+#include "pipeline/PrefetchLine.h"
+
 namespace calidra {
 
 namespace {
@@ -67,6 +69,7 @@ void LevelTemperatureRows(const std::uint8_t* lines, std::size_t strideBytes, st
     const std::size_t entries = std::size_t{MaskOf(table)} + 1;
     const float* sums = width * height >= entries ? PrepareFloatSums(table) : nullptr;
     for (std::size_t k = 0; k < height; ++k) {
+        if (reversedRows && k + 1 < height) PrefetchLine(line(k + 1), width * sizeof(std::uint16_t));
         if (sums != nullptr)
             LookUp(line(k), out + k * width, width, sums, MaskOf(table));
         else
