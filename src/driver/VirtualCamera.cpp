@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "driver/CameraRegisters.h"
+#include "platform/Clock.h"
 #include "platform/LittleEndian.h"
 
 namespace calidra::sim {
@@ -177,6 +178,7 @@ bool VirtualCamera::ReadFrame(std::uint8_t* out, std::uint32_t length, std::uint
         framePaced_ = true;
     }
     std::this_thread::sleep_until(due);
+    const std::uint64_t cpuStart = Clock::ThreadCpuNanoseconds();
 
     FrameConditions conditions;
     std::shared_ptr<const std::vector<std::uint16_t>> fixedFrame;
@@ -218,6 +220,7 @@ bool VirtualCamera::ReadFrame(std::uint8_t* out, std::uint32_t length, std::uint
     }
     std::memset(out + filled, 0, length - filled);
     *bytes = shortFrame ? length / 2 : length;
+    frameNanoseconds_.fetch_add(Clock::ThreadCpuNanoseconds() - cpuStart, std::memory_order_relaxed);
     return true;
 }
 

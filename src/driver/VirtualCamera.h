@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -52,6 +53,10 @@ public:
     // generation was lost meanwhile. *bytes is length, or less under a
     // short-frame fault.
     bool ReadFrame(std::uint8_t* out, std::uint32_t length, std::uint32_t* bytes, std::uint64_t generation);
+    // Processor time spent rendering and delivering frames, in nanoseconds:
+    // the simulation's own share of the time of the thread that reads them,
+    // for measurements of the library that must leave it out.
+    std::uint64_t FrameNanoseconds() const { return frameNanoseconds_.load(std::memory_order_relaxed); }
 
     // Control of the simulation.
     void SetFrameRate(double framesPerSecond);
@@ -64,6 +69,8 @@ public:
 
 private:
     using SteadyClock = std::chrono::steady_clock;
+
+    std::atomic<std::uint64_t> frameNanoseconds_{0};
 
     void ResetLocked();
     void WriteLocked(int reg, std::uint8_t value);

@@ -13,6 +13,8 @@ public:
     // calibration timing.
     static std::uint32_t TimeMs();
     static void Sleep(std::uint32_t milliseconds);
+    // Processor time the calling thread has used, in nanoseconds.
+    static std::uint64_t ThreadCpuNanoseconds();
 };
 
 }  // namespace calidra
