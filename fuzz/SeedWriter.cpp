@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -22,134 +21,74 @@
 #include "platform/LittleEndian.h"
 #include "platform/ModuleResources.h"
 #include "resources/BuiltinTables.h"
+#include "support/DataSetBytes.h"
 
 namespace calidra {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
+using test::DataSetBytes;
+using test::Put32;
+using test::PutText;
+using test::SaveBytes;
 namespace fs = std::filesystem;
-
-void Put32(Bytes& out, std::size_t at, std::uint32_t value) {
-    if (out.size() < at + 4) out.resize(at + 4);
-    PutLE32(out.data() + at, value);
-}
-void PutDouble(Bytes& out, std::size_t at, double value) {
-    if (out.size() < at + 8) out.resize(at + 8);
-    PutLEDouble(out.data() + at, value);
-}
-void PutText(Bytes& out, std::size_t at, const std::string& text) {
-    if (out.size() < at + text.size()) out.resize(at + text.size());
-    std::memcpy(out.data() + at, text.data(), text.size());
-}
-
-bool Save(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
 
 Bytes Load(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Data set: a 48-byte file header, then five sections of a 16-byte header
-// holding the length, the data and zeros up to 16 bytes.
 Bytes DataSet(const std::vector<Bytes>& sections, const std::string& version = "1011") {
-    Bytes file;
-    PutText(file, 0, "VL-DATSET-V" + version);
-    file.resize(48);
-    for (const Bytes& data : sections) {
-        const std::size_t header = file.size();
-        file.resize(header + 16);
-        PutLE32(file.data() + header, static_cast<std::uint32_t>(data.size()));
-        file.insert(file.end(), data.begin(), data.end());
-        file.resize((file.size() + 15) / 16 * 16);
-    }
-    return file;
+    DataSetBytes file(version);
+    for (const Bytes& data : sections) file.Section(data);
+    return file.bytes();
 }
 
 Bytes BadPixelSection(int count) {
-    Bytes data(32);
-    Put32(data, 16, static_cast<std::uint32_t>(count));
+    std::vector<test::BadPixelRecord> records;
     for (int i = 0; i < count; ++i) {
-        const std::size_t at = data.size();
-        Put32(data, at, static_cast<std::uint32_t>(i * 97 % kFrameWidth));
-        Put32(data, at + 4, static_cast<std::uint32_t>(i * 31 % kFrameHeight));
-        Put32(data, at + 8, static_cast<std::uint32_t>(i % 2));
-        Put32(data, at + 12, 0);
+        records.push_back({i * 97 % kFrameWidth, i * 31 % kFrameHeight, i % 2, 0});
     }
-    return data;
+    return test::BadPixelSection(records, static_cast<std::uint32_t>(count));
 }
 
 Bytes SettingsSection(const std::string& version) {
-    Bytes data;
-    PutText(data, 0, "VL-SETTING-" + version);
-    const std::uint32_t values[] = {636, 2, 2098, 1041, 1660, 3459, 2220, 2854, 0};
-    for (std::size_t k = 0; k < std::size(values); ++k) Put32(data, 16 + 4 * k, values[k]);
-    Put32(data, 52, 6000);
-    return data;
+    return test::SettingsSection("VL-SETTING-" + version, test::kShippedSensorValues, 6000);
 }
 
 // Four planes of pixels doubles each, the first pixels of a 640 x 480 frame.
 Bytes PlaneSection(int pixels) {
-    Bytes data(48);
-    data[24] = 0x34;
-    data[25] = 0x12;
-    Put32(data, 28, static_cast<std::uint32_t>(pixels * 8));
-    PutDouble(data, 32, 1024.0);
-    for (int k = 0; k < 4; ++k) {
-        for (int i = 0; i < pixels; ++i) PutDouble(data, 48 + (k * pixels + i) * 8, k == 0 ? 1.0 + i / 64.0 : k * 3.0);
-    }
-    return data;
+    return test::PlaneSection(0x1234, 1024.0, static_cast<std::size_t>(pixels), [](int k, std::size_t i) {
+        return k == 0 ? 1.0 + static_cast<double>(i) / 64.0 : k * 3.0;
+    });
 }
 
 Bytes LevelSection(int count) {
-    Bytes data(48);
-    Put32(data, 16, static_cast<std::uint32_t>(count));
-    for (int k = 0; k < 5; ++k) Put32(data, 20 + 4 * k, 100 + k);
+    std::vector<double> values(2 * static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
-        PutDouble(data, 48 + 8 * i, -40.0 + 190.0 * i / count);
-        PutDouble(data, 48 + 8 * (count + i), 0.25 * i);
+        values[static_cast<std::size_t>(i)] = -40.0 + 190.0 * i / count;
+        values[static_cast<std::size_t>(count + i)] = 0.25 * i;
     }
-    return data;
+    return test::LevelSection(static_cast<std::uint32_t>(count), values, {100, 101, 102, 103, 104});
 }
 
-Bytes NucBlock(int width, int height, int records) {
-    Bytes data;
-    PutText(data, 0, "VL-NUCTBL-V1040");
-    data.resize(48);
-    Put32(data, 16, static_cast<std::uint32_t>(width));
-    Put32(data, 20, static_cast<std::uint32_t>(height));
-    Put32(data, 24, static_cast<std::uint32_t>(records));
-    Put32(data, 28, 77);
-    Put32(data, 32, 88);
-    for (int r = 0; r < records; ++r) {
-        const std::size_t at = data.size();
-        for (int k = 0; k < 3; ++k) Put32(data, at + 4 * k, static_cast<std::uint32_t>(10 * r + k));
-        data.resize(at + 12 + 2 * static_cast<std::size_t>(width * height));
-        for (int i = 0; i < width * height; ++i)
-            PutLE16(data.data() + at + 12 + 2 * i, static_cast<std::uint16_t>(r + i));
-    }
-    return data;
-}
+Bytes NucBlock(int width, int height, int records) { return test::NucBlock(width, height, records, records, 1); }
 
 bool WriteDataSetSeeds(const fs::path& dir) {
-    bool ok = Save(dir / "small-1011", DataSet({BadPixelSection(3), SettingsSection("1011"), PlaneSection(16),
-                                                LevelSection(16), NucBlock(2, 2, 2)}));
-    ok &=
-        Save(dir / "old-1000",
-             DataSet({BadPixelSection(0), SettingsSection("1000"), PlaneSection(4), LevelSection(4), NucBlock(3, 2, 1)},
-                     "1000"));
-    ok &=
-        Save(dir / "no-nuc", DataSet({BadPixelSection(8), SettingsSection("1011"), PlaneSection(1), LevelSection(2)}));
+    bool ok = SaveBytes(dir / "small-1011", DataSet({BadPixelSection(3), SettingsSection("1011"), PlaneSection(16),
+                                                     LevelSection(16), NucBlock(2, 2, 2)}));
+    ok &= SaveBytes(dir / "old-1000", DataSet({BadPixelSection(0), SettingsSection("1000"), PlaneSection(4),
+                                               LevelSection(4), NucBlock(3, 2, 1)},
+                                              "1000"));
+    ok &= SaveBytes(dir / "no-nuc",
+                    DataSet({BadPixelSection(8), SettingsSection("1011"), PlaneSection(1), LevelSection(2)}));
     return ok;
 }
 
 bool WriteNucTableSeeds(const fs::path& dir) {
-    bool ok = Save(dir / "2x2-two", NucBlock(2, 2, 2));
-    ok &= Save(dir / "4x3-three", NucBlock(4, 3, 3));
-    ok &= Save(dir / "empty", NucBlock(640, 480, 0));
+    bool ok = SaveBytes(dir / "2x2-two", NucBlock(2, 2, 2));
+    ok &= SaveBytes(dir / "4x3-three", NucBlock(4, 3, 3));
+    ok &= SaveBytes(dir / "empty", NucBlock(640, 480, 0));
     return ok;
 }
 
@@ -185,15 +124,15 @@ bool WriteThermoTableSeeds(const fs::path& dir) {
         !ModuleResources::Library().Find(BuiltinTables::kThermoHighId, BuiltinTables::kType, high, highSize)) {
         return false;
     }
-    bool ok = Save(dir / "bare-normal", WithIndex(0, Bytes(normal, normal + normalSize)));
-    ok &= Save(dir / "bare-high", WithIndex(0, Bytes(high, high + highSize)));
-    ok &= Save(dir / "bare-short", WithIndex(0, Counted(Points(normal, normalSize, 800, 20))));
+    bool ok = SaveBytes(dir / "bare-normal", WithIndex(0, Bytes(normal, normal + normalSize)));
+    ok &= SaveBytes(dir / "bare-high", WithIndex(0, Bytes(high, high + highSize)));
+    ok &= SaveBytes(dir / "bare-short", WithIndex(0, Counted(Points(normal, normalSize, 800, 20))));
 
     Bytes single;
     PutText(single, 0, "VELMAR THERMO TABLE 1000");
     const Bytes singleTable = Counted(Points(high, highSize, 400, 40));
     single.insert(single.end(), singleTable.begin(), singleTable.end());
-    ok &= Save(dir / "single", WithIndex(0, single));
+    ok &= SaveBytes(dir / "single", WithIndex(0, single));
 
     // A collection of two tables: count, directory, then each table's count and points.
     Bytes collection;
@@ -205,8 +144,8 @@ bool WriteThermoTableSeeds(const fs::path& dir) {
     Put32(collection, 32, static_cast<std::uint32_t>(36 + first.size()));
     collection.insert(collection.end(), first.begin(), first.end());
     collection.insert(collection.end(), second.begin(), second.end());
-    ok &= Save(dir / "collection-0", WithIndex(0, collection));
-    ok &= Save(dir / "collection-1", WithIndex(1, collection));
+    ok &= SaveBytes(dir / "collection-0", WithIndex(0, collection));
+    ok &= SaveBytes(dir / "collection-1", WithIndex(1, collection));
     return ok;
 }
 
@@ -230,9 +169,9 @@ bool WriteCorrectionFileSeeds(const fs::path& dir) {
     Bytes older(saved.begin(),
                 saved.begin() + static_cast<std::ptrdiff_t>(kCorrectionHeaderBytes + 3 * kFramePixels * 8));
     PutText(older, 0, "VL-CORSET-V1010");
-    bool ok = Save(dir / "saved-1010", older);
-    ok &= Save(dir / "head", Bytes(saved.begin(), saved.begin() + kCorrectionHeaderBytes));
-    ok &= Save(dir / "head-and-some", Bytes(saved.begin(), saved.begin() + kCorrectionHeaderBytes + 4096));
+    bool ok = SaveBytes(dir / "saved-1010", older);
+    ok &= SaveBytes(dir / "head", Bytes(saved.begin(), saved.begin() + kCorrectionHeaderBytes));
+    ok &= SaveBytes(dir / "head-and-some", Bytes(saved.begin(), saved.begin() + kCorrectionHeaderBytes + 4096));
     return ok;
 }
 
@@ -283,16 +222,16 @@ bool WriteDriverReplySeeds(const fs::path& dir) {
     session.Choice(7).Exchange({kExactNoFill, kExactPattern});
     session.Choice(8).Choice(5).Choice(1);
     for (int frame = 0; frame < 3; ++frame) session.Choice(kExactNoFill).Choice(kExactPattern);
-    bool ok = Save(dir / "session", session.Build());
+    bool ok = SaveBytes(dir / "session", session.Build());
 
     // Camera set-up of index 0 (first choice 0xA4, then the index) with the
     // calls answered in full.
     Script setup;
     setup.Front(64 * 32, 9).Choice(0xA4).Choice(1);
     for (int i = 0; i < 60; ++i) setup.Exchange({kExactNoFill, kExactHead, kExactHead});
-    ok &= Save(dir / "setup", setup.Build());
+    ok &= SaveBytes(dir / "setup", setup.Build());
 
-    ok &= Save(dir / "zeros", Bytes(512, 0));
+    ok &= SaveBytes(dir / "zeros", Bytes(512, 0));
     return ok;
 }
 

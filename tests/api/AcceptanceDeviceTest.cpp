@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ApiAcceptanceSupport.h"
+#include "support/DataSetBytes.h"
 
 namespace calidra {
 namespace {
@@ -18,13 +19,36 @@ constexpr std::uint32_t kPlaneBytes = kPixels * 8;
 
 Packet Command(std::uint8_t code) { return MakePacket({code}); }
 
+// Sizing the read-out window to the whole frame.
+const std::vector<Packet> kFullFrameWindow = {
+    MakePacket({0x09, 0x00, 0xB0, 0x04, 0x00}),  // 307,200 pixels
+    WriteReg(16, 0),
+    WriteReg(17, 0),
+    WriteReg(18, 0x40),  // 640 / 2 = 320 keeps its low 8 bits
+    WriteReg(19, 239),
+    WriteReg(0, 255),
+    WriteReg(1, 0xB0),
+    WriteReg(2, 0x04),
+    WriteReg(3, 0x00),
+    WriteReg(0, 0x00),
+};
+
+// What a capture or a stream sends before its first frame: the window, 16-bit
+// pixels, the trigger mode, and the request.
+std::vector<Packet> FrameRequest() {
+    std::vector<Packet> sequence = kFullFrameWindow;
+    sequence.insert(sequence.end(),
+                    {MakePacket({0x0A, 0x01}), WriteReg(14, 9), WriteReg(11, 0), ReadReg(20), Command(0x02)});
+    return sequence;
+}
+
 // What setting a camera up sends, for the register 48 and 50 values the camera
 // holds before it.
 std::vector<Packet> SetUpSequence(int reg48, int reg50) {
     const int mode = 0 | (reg48 & 0xFC);
     const int bit2 = 4 | (mode & 0xFB);
     const int bit3 = 8 | (bit2 & 0xF7);
-    return {
+    std::vector<Packet> sequence = {
         MakePacket({0x0A, 0x01}),  // 16-bit words whatever the mode ...
         WriteReg(14, 8),           // ... and 8-bit pixels until a capture asks for more
         Command(0x06),
@@ -53,17 +77,9 @@ std::vector<Packet> SetUpSequence(int reg48, int reg50) {
         WriteReg(48, bit2),
         ReadReg(48),
         WriteReg(48, bit3),
-        MakePacket({0x09, 0x00, 0xB0, 0x04, 0x00}),  // 307,200 pixels
-        WriteReg(16, 0),
-        WriteReg(17, 0),
-        WriteReg(18, 0x40),  // 640 / 2 = 320 keeps its low 8 bits
-        WriteReg(19, 239),
-        WriteReg(0, 255),
-        WriteReg(1, 0xB0),
-        WriteReg(2, 0x04),
-        WriteReg(3, 0x00),
-        WriteReg(0, 0x00),
     };
+    sequence.insert(sequence.end(), kFullFrameWindow.begin(), kFullFrameWindow.end());
+    return sequence;
 }
 
 std::string Describe(const std::vector<Packet>& packets) {
@@ -158,23 +174,7 @@ class DeviceTraffic : public ApiTest {};
 TEST_F(DeviceTraffic, OneShotPreparesTheReadOutAndAsksForOneFrame) {
     CalidraSim_ClearCommandLog(0);
     Capture(FlatFrame(3000));
-    const std::vector<Packet> expected = {
-        MakePacket({0x09, 0x00, 0xB0, 0x04, 0x00}),
-        WriteReg(16, 0),
-        WriteReg(17, 0),
-        WriteReg(18, 0x40),
-        WriteReg(19, 239),
-        WriteReg(0, 255),
-        WriteReg(1, 0xB0),
-        WriteReg(2, 0x04),
-        WriteReg(3, 0x00),
-        WriteReg(0, 0x00),
-        MakePacket({0x0A, 0x01}),
-        WriteReg(14, 9),
-        WriteReg(11, 0),
-        ReadReg(20),
-        Command(0x02),
-    };
+    const std::vector<Packet> expected = FrameRequest();
     EXPECT_EQ(CommandLog(0), expected) << Describe(CommandLog(0));
 }
 
@@ -182,23 +182,7 @@ TEST_F(DeviceTraffic, PreviewAndCloseSetTheTriggerModeAroundTheStream) {
     CalidraSim_ClearCommandLog(0);
     ASSERT_EQ(Calidra_Preview(handle), 1);
     ASSERT_TRUE(WaitFrames(2));
-    std::vector<Packet> expected = {
-        MakePacket({0x09, 0x00, 0xB0, 0x04, 0x00}),
-        WriteReg(16, 0),
-        WriteReg(17, 0),
-        WriteReg(18, 0x40),
-        WriteReg(19, 239),
-        WriteReg(0, 255),
-        WriteReg(1, 0xB0),
-        WriteReg(2, 0x04),
-        WriteReg(3, 0x00),
-        WriteReg(0, 0x00),
-        MakePacket({0x0A, 0x01}),
-        WriteReg(14, 9),
-        WriteReg(11, 0),
-        ReadReg(20),
-        Command(0x02),
-    };
+    const std::vector<Packet> expected = FrameRequest();
     std::vector<Packet> log = CommandLog(0);
     ASSERT_GE(log.size(), expected.size());
     EXPECT_EQ(std::vector<Packet>(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(expected.size())), expected)
@@ -235,39 +219,12 @@ TEST_F(DeviceTraffic, InternalTemperatureReadsRegisters44And45) {
 // ---------------------------------------------------------------------------
 // Camera data sets
 
-class ByteWriter {
-public:
-    void Text(const char* text, std::size_t size) {
-        const std::size_t length = std::strlen(text);
-        for (std::size_t i = 0; i < size; ++i) bytes_.push_back(i < length ? static_cast<std::uint8_t>(text[i]) : 0);
-    }
-    void U32(std::uint32_t value) {
-        for (int shift = 0; shift < 32; shift += 8) bytes_.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
-    void Double(double value) {
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, &value, sizeof bits);
-        for (int shift = 0; shift < 64; shift += 8) bytes_.push_back(static_cast<std::uint8_t>(bits >> shift));
-    }
-    void Zeros(std::size_t count) { bytes_.insert(bytes_.end(), count, 0); }
-    void Section(const ByteWriter& data) {
-        U32(static_cast<std::uint32_t>(data.bytes_.size()));
-        Zeros(12);
-        bytes_.insert(bytes_.end(), data.bytes_.begin(), data.bytes_.end());
-        Zeros((16 - data.bytes_.size() % 16) % 16);
-    }
-    const std::vector<std::uint8_t>& Get() const { return bytes_; }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-};
-
 struct BadPixel {
-    std::uint32_t x, y, direction;
+    std::int32_t x, y, direction;
 };
 
 struct DataSet {
-    const char* version = "1011";
+    std::string version = "1011";
     std::uint32_t word49 = 0x7ABC;
     std::uint32_t mode48 = 7;
     std::uint32_t pairs[6] = {0x1345, 0x456, 0x789, 0xABC, 0xDEF, 0x0FE};
@@ -275,56 +232,16 @@ struct DataSet {
     std::vector<BadPixel> badPixels;
 
     std::vector<std::uint8_t> Bytes() const {
-        ByteWriter file;
-        file.Text("VL-DATSET-V1011", 48);
-
-        ByteWriter defects;
-        defects.Zeros(16);
-        defects.U32(static_cast<std::uint32_t>(badPixels.size()));
-        defects.Zeros(12);
-        for (const BadPixel& p : badPixels) {
-            defects.U32(p.x);
-            defects.U32(p.y);
-            defects.U32(p.direction);
-            defects.U32(0);
-        }
-        file.Section(defects);
-
-        ByteWriter settings;
-        settings.Text((std::string("VL-SETTINGS") + version).c_str(), 16);
-        settings.U32(word49);
-        settings.U32(mode48);
-        for (std::uint32_t pair : pairs) settings.U32(pair);
-        settings.U32(0);
-        settings.U32(referenceLevel);
-        file.Section(settings);
-
-        ByteWriter planes;
-        planes.Zeros(24);
-        planes.U32(0x4321);
-        planes.U32(kPlaneBytes);
-        planes.Double(2048.0);
-        planes.Zeros(8);
-        for (double value : {1.0, 0.0, 0.0, 1.0})
-            for (std::size_t i = 0; i < kPixels; ++i) planes.Double(value);
-        file.Section(planes);
-
-        ByteWriter levels;
-        levels.Zeros(16);
-        levels.U32(16384);
-        levels.Zeros(28);
-        for (int level = 0; level < 16384; ++level) levels.Double(level * 0.01);
-        for (int level = 0; level < 16384; ++level) levels.Double(0.0);
-        file.Section(levels);
-
-        ByteWriter nucTables;
-        nucTables.Text("VL-NUCTBL-V1040", 16);
-        nucTables.U32(640);
-        nucTables.U32(480);
-        nucTables.U32(0);
-        nucTables.Zeros(20);
-        file.Section(nucTables);
-        return file.Get();
+        test::ShippedDataSet file;
+        file.version = version;
+        file.sensorValues = {word49, mode48, pairs[0], pairs[1], pairs[2], pairs[3], pairs[4], pairs[5], 0};
+        file.referenceLevel = referenceLevel;
+        for (const BadPixel& p : badPixels) file.badPixels.push_back({p.x, p.y, p.direction, 0});
+        file.tag = 0x4321;
+        file.scale = 2048.0;
+        for (int level = 0; level < 16384; ++level) file.temperatures.push_back(level * 0.01);
+        file.offsets.assign(16384, 0.0);
+        return file.Build();
     }
 };
 

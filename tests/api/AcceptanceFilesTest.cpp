@@ -13,11 +13,18 @@
 #include <tiffio.h>
 
 #include "ApiAcceptanceSupport.h"
+#include "support/PictureFiles.h"
 
 namespace calidra {
 namespace {
 
 using namespace apitest;
+using test::JpegPicture;
+using test::PngPicture;
+using test::ReadJpeg;
+using test::ReadPng;
+using test::ReadTiff;
+using test::TiffPicture;
 
 constexpr std::size_t kColourRowBytes = kWidth * 3;
 constexpr std::size_t kRawRowBytes = kWidth * 2;
@@ -42,104 +49,8 @@ std::vector<std::uint8_t> ReversedRows(const std::vector<std::uint8_t>& bytes, s
     return reversed;
 }
 
-struct PngPicture {
-    std::uint32_t width = 0, height = 0;
-    int bitDepth = 0, colourType = -1;
-    std::vector<std::vector<std::uint8_t>> rows;  // top first, samples as stored
-};
-
-PngPicture ReadPng(const std::filesystem::path& path) {
-    PngPicture picture;
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) return picture;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, in);
-        png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-        picture.width = png_get_image_width(png, info);
-        picture.height = png_get_image_height(png, info);
-        picture.bitDepth = png_get_bit_depth(png, info);
-        picture.colourType = png_get_color_type(png, info);
-        png_bytepp rows = png_get_rows(png, info);
-        const std::size_t rowBytes = png_get_rowbytes(png, info);
-        for (std::uint32_t y = 0; y < picture.height; ++y) picture.rows.emplace_back(rows[y], rows[y] + rowBytes);
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(in);
-    return picture;
-}
-
 std::uint16_t BigEndianSample(const std::vector<std::uint8_t>& row, int x) {
     return static_cast<std::uint16_t>(row[2 * x] << 8 | row[2 * x + 1]);
-}
-
-struct TiffPicture {
-    std::uint32_t width = 0, height = 0, strips = 0, rowsPerStrip = 0;
-    std::uint16_t bits = 0, samples = 0, photometric = 0, compression = 0, planar = 0;
-    std::vector<std::uint8_t> strip;  // strip 0 as decoded (host byte order)
-};
-
-void SilentTiff(const char*, const char*, va_list) {}
-
-TiffPicture ReadTiff(const std::filesystem::path& path) {
-    TiffPicture picture;
-    TIFFSetErrorHandler(SilentTiff);
-    TIFFSetWarningHandler(SilentTiff);
-    // "c": the strip as written, not cut into smaller ones by the reader.
-    TIFF* tiff = TIFFOpen(path.c_str(), "rc");
-    if (tiff == nullptr) return picture;
-    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &picture.width);
-    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &picture.height);
-    TIFFGetField(tiff, TIFFTAG_BITSPERSAMPLE, &picture.bits);
-    TIFFGetField(tiff, TIFFTAG_SAMPLESPERPIXEL, &picture.samples);
-    TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &picture.photometric);
-    TIFFGetField(tiff, TIFFTAG_COMPRESSION, &picture.compression);
-    TIFFGetField(tiff, TIFFTAG_PLANARCONFIG, &picture.planar);
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &picture.rowsPerStrip);
-    picture.strips = TIFFNumberOfStrips(tiff);
-    picture.strip.resize(static_cast<std::size_t>(TIFFStripSize(tiff)));
-    if (TIFFReadEncodedStrip(tiff, 0, picture.strip.data(), static_cast<tmsize_t>(picture.strip.size())) < 0)
-        picture.strip.clear();
-    TIFFClose(tiff);
-    return picture;
-}
-
-struct JpegPicture {
-    bool progressive = false;
-    int width = 0, height = 0, components = 0;
-    int lumaDc = 0;  // the first value of the first quantisation table
-    std::vector<std::uint8_t> topRow, bottomRow;
-};
-
-JpegPicture ReadJpeg(const std::filesystem::path& path) {
-    JpegPicture picture;
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) return picture;
-    jpeg_decompress_struct cinfo{};
-    jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, in);
-    jpeg_read_header(&cinfo, TRUE);
-    picture.progressive = cinfo.progressive_mode != 0;
-    picture.lumaDc = cinfo.quant_tbl_ptrs[0] != nullptr ? cinfo.quant_tbl_ptrs[0]->quantval[0] : 0;
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    picture.width = static_cast<int>(cinfo.output_width);
-    picture.height = static_cast<int>(cinfo.output_height);
-    picture.components = cinfo.output_components;
-    std::vector<std::uint8_t> row(cinfo.output_width * 3);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_read_scanlines(&cinfo, rows, 1);
-        if (cinfo.output_scanline == 1) picture.topRow = row;
-    }
-    picture.bottomRow = row;
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    std::fclose(in);
-    return picture;
 }
 
 double Mean(const std::vector<std::uint8_t>& bytes) {
@@ -523,14 +434,31 @@ protected:
 
     bool FileOpen() { return Calidra_GetParam(handle, 7) == 1; }
 
-    // Records kind into name for about `frames` frames, then ends the recording.
-    void Record(const std::string& name, int kind, int frames) {
+    // Starts recording kind into name and waits until the file is open and
+    // `frames` more frames have come.
+    void StartRecording(const std::string& name, int kind, int frames) {
         ASSERT_EQ(Calidra_RecA(handle, files.Narrow(name).c_str(), kind), 1);
         ASSERT_TRUE(WaitUntil([&] { return FileOpen(); }));
         DrainMessages();
         ASSERT_TRUE(WaitFrames(frames));
+    }
+
+    // Ends the recording and waits until its file is closed.
+    void StopRecording(const std::string& name) {
         ASSERT_EQ(Calidra_RecA(handle, files.Narrow(name).c_str(), 0), 1);
         ASSERT_TRUE(WaitUntil([&] { return !FileOpen(); }));
+    }
+
+    // Records kind into name for about `frames` frames, then ends the recording.
+    void Record(const std::string& name, int kind, int frames) {
+        ASSERT_NO_FATAL_FAILURE(StartRecording(name, kind, frames));
+        ASSERT_NO_FATAL_FAILURE(StopRecording(name));
+    }
+
+    // Takes frames until code has been posted; the hang guard bounds the wait.
+    void FramesUntilPosted(int code) {
+        const auto start = std::chrono::steady_clock::now();
+        while (!Seen(code) && std::chrono::steady_clock::now() - start < kHangGuard) ASSERT_TRUE(WaitFrames(1));
     }
 
     // Checks the finished AVI's structure; its frame count.
@@ -606,17 +534,13 @@ TEST_F(Recordings, FinishedAviHoldsItsTotalsHeadersAndIndex) {
 }
 
 TEST_F(Recordings, AnOpenAviCarriesTheNominalRateUntilItIsFinished) {
-    ASSERT_EQ(Calidra_RecA(handle, files.Narrow("open.avi").c_str(), 2), 1);
-    ASSERT_TRUE(WaitUntil([&] { return FileOpen(); }));
-    DrainMessages();
-    ASSERT_TRUE(WaitFrames(2));
-    const std::vector<std::uint8_t> head = ReadHead(files.Path("open.avi"), 232);
+    ASSERT_NO_FATAL_FAILURE(StartRecording("open.avi", 2, 2));
+    const std::vector<std::uint8_t> head = ReadSome(files.Path("open.avi"), 0, 232);
     ASSERT_EQ(head.size(), 232u);
     const std::pair<std::size_t, std::uint32_t> opened[] = {{4, 0},   {32, 33333}, {48, 0},     {128, 333333},
                                                             {140, 0}, {224, 0},    {60, kChunk}};
     for (const auto& [offset, value] : opened) EXPECT_EQ(Le32(head, offset), value) << "offset " << offset;
-    ASSERT_EQ(Calidra_RecA(handle, files.Narrow("open.avi").c_str(), 0), 1);
-    ASSERT_TRUE(WaitUntil([&] { return !FileOpen(); }));
+    ASSERT_NO_FATAL_FAILURE(StopRecording("open.avi"));
     EXPECT_GE(CheckFinishedAvi(ReadAll(files.Path("open.avi"))), 1u);
 }
 
@@ -626,8 +550,7 @@ TEST_F(Recordings, TheSizeLimitCountsWholeMebibytesOfTheAvi) {
     ASSERT_EQ(Calidra_SetParam(handle, 11, 2), 1);
     ASSERT_EQ(Calidra_RecA(handle, files.Narrow("limit.avi").c_str(), 2), 1);
     ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(files.Path("limit_2.avi")); }));
-    ASSERT_EQ(Calidra_RecA(handle, files.Narrow("limit.avi").c_str(), 0), 1);
-    ASSERT_TRUE(WaitUntil([&] { return !FileOpen(); }));
+    ASSERT_NO_FATAL_FAILURE(StopRecording("limit.avi"));
     EXPECT_EQ(CheckFinishedAvi(ReadAll(files.Path("limit.avi"))), 3u);
     EXPECT_EQ(CheckFinishedAvi(ReadAll(files.Path("limit_1.avi"))), 3u);
 
@@ -694,24 +617,19 @@ TEST_F(Recordings, AnUnknownKindGivesFileErrorAtTheNextFrame) {
     ClearErrors();
     ASSERT_EQ(Calidra_RecA(handle, files.Narrow("seven.avi").c_str(), 7), 1);
     EXPECT_EQ(Calidra_GetParam(handle, 4), 7);
-    const auto start = std::chrono::steady_clock::now();
-    while (!Seen(ERR_FILE) && std::chrono::steady_clock::now() - start < kHangGuard) ASSERT_TRUE(WaitFrames(1));
+    ASSERT_NO_FATAL_FAILURE(FramesUntilPosted(ERR_FILE));
     EXPECT_TRUE(Seen(ERR_FILE));
     EXPECT_EQ(Calidra_GetParam(handle, 7), 0);
     EXPECT_FALSE(std::filesystem::exists(files.Path("seven.avi")));
 }
 
 TEST_F(Recordings, ANewPathStartsTheNewNameWithoutANumber) {
-    ASSERT_EQ(Calidra_RecA(handle, files.Narrow("first.avi").c_str(), 2), 1);
-    ASSERT_TRUE(WaitUntil([&] { return FileOpen(); }));
-    DrainMessages();
-    ASSERT_TRUE(WaitFrames(3));
+    ASSERT_NO_FATAL_FAILURE(StartRecording("first.avi", 2, 3));
     ASSERT_EQ(Calidra_RecA(handle, files.Narrow("second.avi").c_str(), 2), 1);
     ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(files.Path("second.avi")); }));
     DrainMessages();
     ASSERT_TRUE(WaitFrames(3));
-    ASSERT_EQ(Calidra_RecA(handle, files.Narrow("second.avi").c_str(), 0), 1);
-    ASSERT_TRUE(WaitUntil([&] { return !FileOpen(); }));
+    ASSERT_NO_FATAL_FAILURE(StopRecording("second.avi"));
 
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(files.Path("")))
@@ -725,8 +643,7 @@ TEST_F(Recordings, LimitZeroSplitsAfterEveryFrame) {
     ASSERT_EQ(Calidra_SetParam(handle, 11, 0), 1);
     ASSERT_EQ(Calidra_RecA(handle, files.Narrow("split.avi").c_str(), 2), 1);
     ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(files.Path("split_3.avi")); }));
-    ASSERT_EQ(Calidra_RecA(handle, files.Narrow("split.avi").c_str(), 0), 1);
-    ASSERT_TRUE(WaitUntil([&] { return !FileOpen(); }));
+    ASSERT_NO_FATAL_FAILURE(StopRecording("split.avi"));
     for (const char* name : {"split.avi", "split_1.avi", "split_2.avi"}) {
         const std::vector<std::uint8_t> avi = ReadAll(files.Path(name));
         EXPECT_EQ(CheckFinishedAvi(avi), 1u) << name;
@@ -735,17 +652,13 @@ TEST_F(Recordings, LimitZeroSplitsAfterEveryFrame) {
 
     ASSERT_EQ(Calidra_RecA(handle, files.Narrow("split.raw").c_str(), 1), 1);
     ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(files.Path("split_3.raw")); }));
-    ASSERT_EQ(Calidra_RecA(handle, files.Narrow("split.raw").c_str(), 0), 1);
-    ASSERT_TRUE(WaitUntil([&] { return !FileOpen(); }));
+    ASSERT_NO_FATAL_FAILURE(StopRecording("split.raw"));
     for (const char* name : {"split.raw", "split_1.raw", "split_2.raw"})
         EXPECT_EQ(std::filesystem::file_size(files.Path(name)), 614400u) << name;
 }
 
 TEST_F(Recordings, AStreamThatDiesLeavesAFinishedAvi) {
-    ASSERT_EQ(Calidra_RecA(handle, files.Narrow("unplugged.avi").c_str(), 2), 1);
-    ASSERT_TRUE(WaitUntil([&] { return FileOpen(); }));
-    DrainMessages();
-    ASSERT_TRUE(WaitFrames(3));
+    ASSERT_NO_FATAL_FAILURE(StartRecording("unplugged.avi", 2, 3));
     CalidraSim_SetPresent(0, 0);
     ASSERT_TRUE(WaitUntil([&] {
         DrainMessages();
@@ -788,8 +701,7 @@ TEST_F(Recordings, PathsAreKeptWholeAndOnlyUnusableOnesFail) {
     for (const char* path : {unusable.c_str(), static_cast<const char*>(nullptr)}) {
         errorsSeen.clear();
         ASSERT_EQ(Calidra_RecA(handle, path, 1), 1);
-        const auto start = std::chrono::steady_clock::now();
-        while (!Seen(ERR_FILE) && std::chrono::steady_clock::now() - start < kHangGuard) ASSERT_TRUE(WaitFrames(1));
+        ASSERT_NO_FATAL_FAILURE(FramesUntilPosted(ERR_FILE));
         EXPECT_TRUE(Seen(ERR_FILE));
         EXPECT_EQ(Calidra_GetParam(handle, 7), 0);
         ASSERT_EQ(Calidra_RecA(handle, path, 0), 1);
@@ -797,10 +709,7 @@ TEST_F(Recordings, PathsAreKeptWholeAndOnlyUnusableOnesFail) {
 }
 
 TEST_F(Recordings, CloseAndReleaseFinishAnOpenAvi) {
-    ASSERT_EQ(Calidra_RecA(handle, files.Narrow("closed.avi").c_str(), 2), 1);
-    ASSERT_TRUE(WaitUntil([&] { return FileOpen(); }));
-    DrainMessages();
-    ASSERT_TRUE(WaitFrames(3));
+    ASSERT_NO_FATAL_FAILURE(StartRecording("closed.avi", 2, 3));
     ASSERT_EQ(Calidra_Close(handle), 1);
     EXPECT_GE(CheckFinishedAvi(ReadAll(files.Path("closed.avi"))), 1u);
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ApiClientSupport.h"
+#include "support/DataSetBytes.h"
 
 namespace calidra {
 namespace {
@@ -74,73 +75,16 @@ public:
     static double Offset(std::uint32_t i) { return 0.001 * i; }
 
     static void Write(const std::string& path) {
-        CraftedDataSet file;
-        file.Text("VL-DATSET-V1011", 48);
-
-        CraftedDataSet badPixels;
-        badPixels.Zeros(32);  // count 0 at +16
-        file.Section(badPixels);
-
-        CraftedDataSet settings;
-        settings.Text("VL-SETTINGS1011", 16);
-        for (std::uint32_t value : {636u, 2u, 2098u, 1041u, 1660u, 3459u, 2220u, 2854u, 0u}) settings.U32(value);
-        settings.U32(kReferenceLevel);
-        file.Section(settings);
-
-        CraftedDataSet planes;
-        planes.Zeros(24);
-        planes.U32(0x0042);
-        planes.U32(static_cast<std::uint32_t>(kPixels * 8));
-        planes.Double(1024.0);
-        planes.Zeros(8);
-        for (double value : {1.0, static_cast<double>(kPlaneOffset), 0.0, 1.0})
-            for (std::size_t i = 0; i < kPixels; ++i) planes.Double(value);
-        file.Section(planes);
-
-        CraftedDataSet levels;
-        levels.Zeros(16);
-        levels.U32(kLevels);
-        levels.Zeros(28);
-        for (std::uint32_t i = 0; i < kLevels; ++i) levels.Double(Temperature(i));
-        for (std::uint32_t i = 0; i < kLevels; ++i) levels.Double(Offset(i));
-        file.Section(levels);
-
-        CraftedDataSet nucTables;
-        nucTables.Text("VL-NUCTBL-V1040", 16);
-        nucTables.U32(kWidth);
-        nucTables.U32(kHeight);
-        nucTables.U32(0);
-        nucTables.Zeros(20);
-        file.Section(nucTables);
-
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(file.bytes_.data()), static_cast<std::streamsize>(file.bytes_.size()));
+        test::ShippedDataSet file;
+        file.tag = 0x0042;
+        file.referenceLevel = kReferenceLevel;
+        file.planes = {1.0, static_cast<double>(kPlaneOffset), 0.0, 1.0};
+        for (std::uint32_t i = 0; i < kLevels; ++i) {
+            file.temperatures.push_back(Temperature(i));
+            file.offsets.push_back(Offset(i));
+        }
+        test::SaveBytes(path, file.Build());
     }
-
-private:
-    void Text(const char* text, std::size_t size) {
-        const std::size_t length = std::strlen(text);
-        for (std::size_t i = 0; i < size; ++i) bytes_.push_back(i < length ? static_cast<unsigned char>(text[i]) : 0);
-    }
-    void U32(std::uint32_t value) {
-        for (int shift = 0; shift < 32; shift += 8) bytes_.push_back(static_cast<unsigned char>(value >> shift));
-    }
-    void Double(double value) {
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, &value, sizeof bits);
-        for (int shift = 0; shift < 64; shift += 8) bytes_.push_back(static_cast<unsigned char>(bits >> shift));
-    }
-    void Zeros(std::size_t count) { bytes_.insert(bytes_.end(), count, 0); }
-    // A 16-byte header whose first value is the data length, the data, zeros
-    // up to a multiple of 16.
-    void Section(const CraftedDataSet& data) {
-        U32(static_cast<std::uint32_t>(data.bytes_.size()));
-        Zeros(12);
-        bytes_.insert(bytes_.end(), data.bytes_.begin(), data.bytes_.end());
-        Zeros((16 - data.bytes_.size() % 16) % 16);
-    }
-
-    std::vector<unsigned char> bytes_;
 };
 
 // ---------------------------------------------------------------------------
@@ -480,12 +424,7 @@ TEST_F(Parameters, ALoadedDataSetStartsACalibrationAndItsHoldOff) {
 
     const auto requested = Clock::now();
     ASSERT_EQ(Calidra_SetTableW(handle, std::filesystem::path(path).wstring().c_str()), 1);
-    std::set<unsigned long> before;
-    for (unsigned long drained : DrainFrames()) before.insert(drained);
-    before.insert(Calidra_GetNewID(handle));
-    do {
-        ASSERT_TRUE(NextFrame(id));
-    } while (before.count(id) != 0);
+    ASSERT_TRUE(NextNewFrame(id));
     EXPECT_GE(MillisecondsSince(requested), 1500u);
     // The calibration over the shutter brings the raw levels of every pixel to
     // the data set's reference level, to which its offset plane then adds.
@@ -582,14 +521,7 @@ TEST_F(Acquisition, NucHoldsFramesOffForParameterTen) {
     ASSERT_TRUE(NextFrame(id));
     const auto requested = Clock::now();
     EXPECT_EQ(Calidra_Nuc(handle), 1);
-    // A frame stored before the request may still be on its way; the ring
-    // position is read after any store in progress has finished.
-    std::set<unsigned long> before;
-    for (unsigned long drained : DrainFrames()) before.insert(drained);
-    before.insert(Calidra_GetNewID(handle));
-    do {
-        ASSERT_TRUE(NextFrame(id));
-    } while (before.count(id) != 0);
+    ASSERT_TRUE(NextNewFrame(id));
     EXPECT_GE(MillisecondsSince(requested), 1200u);
     EXPECT_EQ(Stacked(), Codes{ERR_UNSUPPORTED});
 }
@@ -691,17 +623,20 @@ private:
     std::thread thread_;
 };
 
-class Trigger : public ApiClientTest {};
+class Trigger : public ApiClientTest {
+protected:
+    // A trigger capture while register 7 takes these values in turn.
+    unsigned long TriggerWhilePlaying(std::vector<int> values) {
+        TriggerInput input;
+        input.Play(std::move(values));
+        return Calidra_Trigger(handle);
+    }
+};
 
 TEST_F(Trigger, AFallingEdgeCapturesOneFrame) {
     CalidraSim_SetFrame(0, SensorFrame(4321).Data());
     CalidraSim_SetRegister(0, 7, 0x04);
-    unsigned long id = 0;
-    {
-        TriggerInput input;
-        input.Play({0x00});
-        id = Calidra_Trigger(handle);
-    }
+    const unsigned long id = TriggerWhilePlaying({0x00});
     ASSERT_NE(id, 0ul);
     EXPECT_EQ(Calidra_GetNewID(handle), id);
     EXPECT_EQ(Raw(id)[100], 4321);
@@ -712,36 +647,21 @@ TEST_F(Trigger, AFallingEdgeCapturesOneFrame) {
 TEST_F(Trigger, OnlyBitTwoFallingCounts) {
     // The other bits fall while bit 2 stays set: no edge.
     CalidraSim_SetRegister(0, 7, 0xFF);
-    unsigned long id = 1;
-    {
-        TriggerInput input;
-        input.Play({0x04});
-        id = Calidra_Trigger(handle);
-    }
+    unsigned long id = TriggerWhilePlaying({0x04});
     EXPECT_EQ(id, 0ul);
     EXPECT_EQ(Stacked(), (Codes{ERR_UNSUPPORTED, ERR_FRAME}));
     EXPECT_EQ(Calidra_GetNewID(handle), 0ul);
 
     // Bit 2 falls among other bits rising: an edge.
     CalidraSim_SetRegister(0, 7, 0x07);
-    {
-        TriggerInput input;
-        input.Play({0xFB});
-        id = Calidra_Trigger(handle);
-    }
+    id = TriggerWhilePlaying({0xFB});
     EXPECT_NE(id, 0ul);
     EXPECT_EQ(Stacked(), Codes{ERR_UNSUPPORTED});
 }
 
 TEST_F(Trigger, ARisingEdgeAloneIsNoTrigger) {
     CalidraSim_SetRegister(0, 7, 0xFB);
-    unsigned long id = 1;
-    {
-        TriggerInput input;
-        input.Play({0xFF});
-        id = Calidra_Trigger(handle);
-    }
-    EXPECT_EQ(id, 0ul);
+    EXPECT_EQ(TriggerWhilePlaying({0xFF}), 0ul);
     EXPECT_EQ(Stacked(), (Codes{ERR_UNSUPPORTED, ERR_FRAME}));
     EXPECT_EQ(TakePosted(), (Codes{ERR_UNSUPPORTED, ERR_FRAME}));
 }
@@ -749,14 +669,22 @@ TEST_F(Trigger, ARisingEdgeAloneIsNoTrigger) {
 // ---------------------------------------------------------------------------
 // The ring and its readouts.
 
-class Ring : public ApiClientTest {};
+class Ring : public ApiClientTest {
+protected:
+    // The raw, colour and temperature readouts of id into one buffer, each told
+    // the buffer holds its own size and `extra` bytes more (fewer when negative).
+    Codes ReadEachKind(unsigned long id, unsigned char* buffer, long extra) {
+        const auto size = [extra](unsigned long bytes) { return static_cast<unsigned long>(bytes + extra); };
+        return {Calidra_GetRaw(handle, id, reinterpret_cast<unsigned short*>(buffer), size(kRawBytes)),
+                Calidra_GetColor(handle, id, buffer, size(kColourBytes)),
+                Calidra_GetTemperature(handle, id, reinterpret_cast<float*>(buffer), size(kTemperatureBytes))};
+    }
+};
 
 TEST_F(Ring, IdZeroIsRejectedWhileSlotsHoldIt) {
     Capture(SensorFrame(2000));
     std::vector<unsigned char> buffer(kTemperatureBytes);
-    EXPECT_EQ(Calidra_GetRaw(handle, 0, reinterpret_cast<unsigned short*>(buffer.data()), kRawBytes), 0);
-    EXPECT_EQ(Calidra_GetColor(handle, 0, buffer.data(), kColourBytes), 0);
-    EXPECT_EQ(Calidra_GetTemperature(handle, 0, reinterpret_cast<float*>(buffer.data()), kTemperatureBytes), 0);
+    EXPECT_EQ(ReadEachKind(0, buffer.data(), 0), (Codes{0, 0, 0}));
     EXPECT_EQ(Stacked(), (Codes{ERR_ARGUMENT, ERR_ARGUMENT, ERR_ARGUMENT}));
     EXPECT_EQ(TakePosted(), (Codes{ERR_ARGUMENT, ERR_ARGUMENT, ERR_ARGUMENT}));
 }
@@ -766,9 +694,7 @@ TEST_F(Ring, ABufferOfExactlyTheSizePassesAndOneByteLessFails) {
     std::vector<unsigned char> buffer(kTemperatureBytes + 8, 0xCD);
     auto* raw = reinterpret_cast<unsigned short*>(buffer.data());
     auto* degrees = reinterpret_cast<float*>(buffer.data());
-    EXPECT_EQ(Calidra_GetRaw(handle, id, raw, kRawBytes - 1), 0);
-    EXPECT_EQ(Calidra_GetColor(handle, id, buffer.data(), kColourBytes - 1), 0);
-    EXPECT_EQ(Calidra_GetTemperature(handle, id, degrees, kTemperatureBytes - 1), 0);
+    EXPECT_EQ(ReadEachKind(id, buffer.data(), -1), (Codes{0, 0, 0}));
     EXPECT_EQ(Stacked(), (Codes{ERR_MEMORY, ERR_MEMORY, ERR_MEMORY}));
     // A refused readout writes nothing.
     EXPECT_EQ(buffer[0], 0xCD);
@@ -782,9 +708,7 @@ TEST_F(Ring, ABufferOfExactlyTheSizePassesAndOneByteLessFails) {
     EXPECT_EQ(Calidra_GetTemperature(handle, id, degrees, kTemperatureBytes + 8), 1);
     EXPECT_EQ(Stacked(), Codes{});
     // A buffer that is not there is refused, never written through.
-    EXPECT_EQ(Calidra_GetRaw(handle, id, nullptr, kRawBytes), 0);
-    EXPECT_EQ(Calidra_GetColor(handle, id, nullptr, kColourBytes), 0);
-    EXPECT_EQ(Calidra_GetTemperature(handle, id, nullptr, kTemperatureBytes), 0);
+    EXPECT_EQ(ReadEachKind(id, nullptr, 0), (Codes{0, 0, 0}));
     EXPECT_EQ(Stacked(), (Codes{ERR_ARGUMENT, ERR_ARGUMENT, ERR_ARGUMENT}));
     EXPECT_EQ(Calidra_GetRaw(handle, id, nullptr, 0), 0);
     EXPECT_EQ(Stacked(), Codes{ERR_MEMORY});

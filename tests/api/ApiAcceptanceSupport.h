@@ -21,6 +21,7 @@
 #include "calidra.h"
 #include "calidra_sim.h"
 #include "calidra_window.h"
+#include "support/ScratchFiles.h"
 
 namespace calidra::apitest {
 
@@ -51,20 +52,9 @@ inline std::uint16_t& At(Frame& frame, int sensorLine, int x) {
     return frame[static_cast<std::size_t>(sensorLine) * kWidth + static_cast<std::size_t>(x)];
 }
 
-inline std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The first `count` bytes of a file (fewer when it is shorter), for a file that
-// is still growing.
-inline std::vector<std::uint8_t> ReadHead(const std::filesystem::path& path, std::size_t count) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes(count);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
-}
+using test::ReadAll;
+using test::ReadSome;
+using test::ScratchDir;
 
 inline void WriteAll(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -136,30 +126,6 @@ inline bool WaitUntil(const std::function<bool()>& done) {
     }
     return true;
 }
-
-// A fresh directory per test under the build's scratch folder.
-class ScratchDir {
-public:
-    explicit ScratchDir(const char* group) {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::filesystem::path(CALIDRA_TEST_TMP) / group /
-                (std::string(info->test_suite_name()) + "." + info->name());
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    std::filesystem::path Path(const std::string& name) const { return path_ / name; }
-    std::string Narrow(const std::string& name) const { return Path(name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 // One instance with a window of its own; camera 0 only. Automatic calibration is
 // off and the colour range fixed at 1000..3000, so a fixed frame comes back

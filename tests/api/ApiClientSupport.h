@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "calidra.h"
 #include "calidra_sim.h"
 #include "calidra_window.h"
+#include "support/ThreadCount.h"
 
 namespace calidra::apitest {
 
@@ -89,33 +91,8 @@ inline bool WaitForPackets(std::uint8_t code, int reg, int n) {
 // The camera has been asked for n more frames.
 inline bool WaitForTransfers(int n) { return WaitForPackets(kStartFramePacket, -1, n); }
 
-inline int ThreadsOfThisProcess() {
-    // A sanitizer starts a helper thread of its own with the first thread the
-    // program creates; one thread started and joined first keeps it out of the
-    // counts compared.
-    static const bool warmedUp = [] {
-        std::thread([] {}).join();
-        return true;
-    }();
-    (void)warmedUp;
-    int count = 0;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it("/proc/self/task", error), end; !error && it != end;
-         it.increment(error))
-        ++count;
-    return count;
-}
-
-// A joined thread may stay listed for a moment while the kernel takes it down.
-inline int ThreadsSettledTo(int expected) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    int now = ThreadsOfThisProcess();
-    while (now > expected && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        now = ThreadsOfThisProcess();
-    }
-    return now;
-}
+using test::ThreadsOfThisProcess;
+using test::ThreadsSettledTo;
 
 inline std::uint32_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return static_cast<std::uint32_t>(
@@ -161,6 +138,19 @@ protected:
                 return true;
             }
         }
+    }
+
+    // The first frame stored after this call. A frame stored before it may
+    // still be on its way; the ring position is read after any store in
+    // progress has finished.
+    bool NextNewFrame(unsigned long& id) {
+        std::set<unsigned long> before;
+        for (unsigned long drained : DrainFrames()) before.insert(drained);
+        before.insert(Calidra_GetNewID(handle));
+        do {
+            if (!NextFrame(id)) return false;
+        } while (before.count(id) != 0);
+        return true;
     }
 
     // Waits until code has been posted (also when it already was).

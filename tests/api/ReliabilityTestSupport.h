@@ -21,6 +21,8 @@
 #include "calidra.h"
 #include "calidra_sim.h"
 #include "platform/LittleEndian.h"
+#include "support/ScratchFiles.h"
+#include "support/ThreadCount.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -40,23 +42,12 @@ constexpr std::uint32_t kMessageGuardMs = 15000;
 // A fault count that outlasts any test.
 constexpr int kAlways = 1 << 30;
 
-// Tasks of this process, the main thread included.
-inline int ThreadsOfThisProcess() {
-    int count = 0;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it("/proc/self/task", error), end; !error && it != end;
-         it.increment(error))
-        ++count;
-    return count;
-}
+using test::ThreadsOfThisProcess;
+using test::ThreadsSettledTo;
 
-// The count before a test starts. A sanitizer starts a helper thread of its
-// own along with the process's first new thread: one is started and joined
-// first, so that the helper is counted here and not taken for a leftover.
-inline int ThreadBaseline() {
-    std::thread([] {}).join();
-    return ThreadsOfThisProcess();
-}
+// The count before a test starts; the sanitizer's helper thread, if any, is
+// already running by then.
+inline int ThreadBaseline() { return ThreadsOfThisProcess(); }
 
 // Runs the leak checker now, in an AddressSanitizer build: 1 when it found
 // memory that nothing points to any more, 0 when none, -1 in other builds.
@@ -66,18 +57,6 @@ inline int LeaksNow() {
 #else
     return -1;
 #endif
-}
-
-// A joined thread may still be listed for a moment while the kernel takes it
-// down: waits (with a hang guard) until no more than `expected` remain.
-inline int ThreadsSettledTo(int expected) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    int now = ThreadsOfThisProcess();
-    while (now > expected && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        now = ThreadsOfThisProcess();
-    }
-    return now;
 }
 
 // Runs call in a thread of its own and gives its result. A call that has not
@@ -184,11 +163,6 @@ private:
     std::vector<int> codes_;
 };
 
-inline std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // What a check of a finished recording found.
 struct FileCheck {
     bool valid = false;
@@ -201,7 +175,7 @@ struct FileCheck {
 // entry per chunk pointing at it; the file ends with the index.
 inline FileCheck CheckAvi(const std::filesystem::path& path) {
     FileCheck check;
-    const std::vector<std::uint8_t> f = ReadWholeFile(path);
+    const std::vector<std::uint8_t> f = test::ReadAll(path);
     auto fail = [&check](std::string why) {
         check.problem = std::move(why);
         return check;

@@ -12,36 +12,16 @@
 #include "device/PixelCorrection.h"
 #include "device/SensorCorrection.h"
 #include "device/SensorFrame.h"
+#include "support/Lcg.h"
+#include "support/ReferencePixel.h"
 
 namespace calidra {
 namespace {
 
+using test::Lcg;
+using test::ReferencePixel;
+
 std::size_t At(int line, int column) { return static_cast<std::size_t>(line) * kFrameWidth + column; }
-
-// A small deterministic generator, so every run sees the same planes.
-class Lcg {
-public:
-    explicit Lcg(std::uint64_t seed) : state_(seed) {}
-    std::uint32_t Next() {
-        state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<std::uint32_t>(state_ >> 33);
-    }
-
-private:
-    std::uint64_t state_;
-};
-
-// The formula evaluated one rounding at a time: each volatile store forces the
-// intermediate to a double, whatever the compiler's contraction setting.
-std::uint16_t ReferencePixel(std::uint16_t raw, double a, double b, double c, double d) {
-    volatile double product = static_cast<double>(raw) * a;
-    volatile double withOffset = product + b;
-    volatile double withShutter = withOffset + c;
-    volatile double v = withShutter * d;
-    if (v < 0) return 0;
-    if (v > 16383.0) return 16383;
-    return static_cast<std::uint16_t>(std::trunc(v));
-}
 
 // Planes with short decimal values such as a data set holds: many exact results
 // then lie on or next to an integer, where one rounding more or less decides

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,113 +10,41 @@
 #include "device/NucTableSet.h"
 #include "device/SensorCorrection.h"
 #include "device/SensorFrame.h"
-#include "platform/LittleEndian.h"
+#include "support/DataSetBytes.h"
 
 namespace calidra {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void Put32(Bytes& out, std::size_t at, std::uint32_t value) {
-    if (out.size() < at + 4) out.resize(at + 4);
-    PutLE32(out.data() + at, value);
-}
-void PutDouble(Bytes& out, std::size_t at, double value) {
-    if (out.size() < at + 8) out.resize(at + 8);
-    PutLEDouble(out.data() + at, value);
-}
-void PutText(Bytes& out, std::size_t at, const std::string& text) {
-    if (out.size() < at + text.size()) out.resize(at + text.size());
-    std::memcpy(out.data() + at, text.data(), text.size());
-}
-
-// A data-set file put together byte by byte: the file header, then sections of
-// a 16-byte header holding the length, the data and zeros up to 16 bytes.
-class DataSetFile {
-public:
-    DataSetFile() { PutText(bytes_, 0, "VL-DATSET-V1011"), bytes_.resize(48); }
-    DataSetFile& Section(const Bytes& data) { return Section(data, static_cast<std::uint32_t>(data.size())); }
-    DataSetFile& Section(const Bytes& data, std::uint32_t statedLength) {
-        const std::size_t header = bytes_.size();
-        bytes_.resize(header + 16);
-        PutLE32(bytes_.data() + header, statedLength);
-        bytes_.insert(bytes_.end(), data.begin(), data.end());
-        bytes_.resize((bytes_.size() + 15) / 16 * 16);
-        return *this;
-    }
-    const Bytes& bytes() const { return bytes_; }
-
-private:
-    Bytes bytes_;
-};
-
-Bytes BadPixelSection(const std::vector<BadPixel>& entries, std::uint32_t statedCount) {
-    Bytes data(32);
-    Put32(data, 16, statedCount);
-    for (const BadPixel& e : entries) {
-        const std::size_t at = data.size();
-        Put32(data, at, e.x);
-        Put32(data, at + 4, e.y);
-        Put32(data, at + 8, e.direction);
-        Put32(data, at + 12, e.reserved);
-    }
-    return data;
-}
+using test::BadPixelSection;
+using test::Bytes;
+using test::DataSetBytes;
+using test::Put32;
+using test::PutDouble;
 
 Bytes SettingsSection(const std::string& version, int referenceLevel) {
-    Bytes data;
-    PutText(data, 0, "VL-SETTING-");
-    PutText(data, 11, version);
-    const std::uint32_t values[] = {700, 3, 2200, 1100, 1700, 3400, 2300, 2900, 0xDEADBEEF};
-    for (std::size_t k = 0; k < std::size(values); ++k) Put32(data, 16 + 4 * k, values[k]);
-    Put32(data, 52, static_cast<std::uint32_t>(referenceLevel));
-    return data;
+    return test::SettingsSection("VL-SETTING-" + version, {700, 3, 2200, 1100, 1700, 3400, 2300, 2900, 0xDEADBEEF},
+                                 static_cast<std::uint32_t>(referenceLevel));
 }
 
 // Planes of three doubles each (P = 24): A 1.5, 2.5, 3.5; B 10, 20, 30; ...
 Bytes SmallPlaneSection() {
-    Bytes data(48);
+    Bytes data = test::PlaneSection(0x1234, 2048.5, 3, [](int k, std::size_t i) { return (k + 1) * 10.0 + i + 0.5; });
     Put32(data, 16, 0xAAAAAAAA);
-    data[24] = 0x34;
-    data[25] = 0x12;
-    Put32(data, 28, 24);
-    PutDouble(data, 32, 2048.5);
-    for (int k = 0; k < 4; ++k) {
-        for (int i = 0; i < 3; ++i) PutDouble(data, 48 + 24 * k + 8 * i, (k + 1) * 10.0 + i + 0.5);
-    }
     return data;
 }
 
 Bytes LevelSection(std::int32_t n, std::size_t valuesPresent) {
-    Bytes data(48);
-    Put32(data, 16, static_cast<std::uint32_t>(n));
-    for (int k = 0; k < 5; ++k) Put32(data, 20 + 4 * k, 100 + k);
-    for (std::size_t i = 0; i < valuesPresent; ++i) PutDouble(data, 48 + 8 * i, i < 4 ? -10.0 * i : 1.0 * i);
-    return data;
+    std::vector<double> values(valuesPresent);
+    for (std::size_t i = 0; i < valuesPresent; ++i) values[i] = i < 4 ? -10.0 * i : 1.0 * i;
+    return test::LevelSection(static_cast<std::uint32_t>(n), values, {100, 101, 102, 103, 104});
 }
 
 Bytes NucBlock(std::int32_t width, std::int32_t height, std::int32_t count, int recordsPresent) {
-    Bytes data;
-    PutText(data, 0, "VL-NUCTBL-V1040");
-    data.resize(48);
-    Put32(data, 16, width);
-    Put32(data, 20, height);
-    Put32(data, 24, count);
-    Put32(data, 28, 77);
-    Put32(data, 32, 88);
-    for (int r = 0; r < recordsPresent; ++r) {
-        const std::size_t at = data.size();
-        for (int k = 0; k < 3; ++k) Put32(data, at + 4 * k, 10 * r + k);
-        for (int i = 0; i < width * height; ++i) {
-            data.resize(at + 12 + 2 * (i + 1));
-            PutLE16(data.data() + at + 12 + 2 * i, static_cast<std::uint16_t>(1000 * r + i));
-        }
-    }
-    return data;
+    return test::NucBlock(width, height, count, recordsPresent, 1000);
 }
 
 Bytes CraftedDataSet(const std::string& version = "1011") {
-    return DataSetFile()
+    return DataSetBytes()
         .Section(BadPixelSection({{10, 5, 0, 9}, {600, 470, 1, 8}}, 2))
         .Section(SettingsSection(version, 5500))
         .Section(SmallPlaneSection())
@@ -211,7 +137,7 @@ TEST_F(DataSetTest, FullSizePlanes) {
         PutDouble(planes, 48 + std::size_t{planeBytes} * k, k + 0.25);
         PutDouble(planes, 48 + std::size_t{planeBytes} * (k + 1) - 8, k + 0.75);
     }
-    const Bytes file = DataSetFile().Section({}).Section({}).Section(planes).bytes();
+    const Bytes file = DataSetBytes().Section({}).Section({}).Section(planes).bytes();
     ASSERT_EQ(Load(file), 1);
     for (int k = 0; k < 4; ++k) {
         const auto values = correction.Planes().Values(static_cast<CorrectionPlanes::Plane>(k));
@@ -264,7 +190,7 @@ TEST_F(DataSetTest, EveryTruncationLoadsWithoutHarm) {
 
 TEST_F(DataSetTest, OversizedCountsAreCutToTheBytesThere) {
     Bytes levels = LevelSection(4, 5);  // four temperatures, one offset
-    const Bytes file = DataSetFile()
+    const Bytes file = DataSetBytes()
                            .Section(BadPixelSection({{1, 1, 0, 0}, {2, 2, 0, 0}}, 0x7FFFFFFF))
                            .Section(SettingsSection("1011", 5500))
                            .Section(Bytes(48, 0))
@@ -285,7 +211,7 @@ TEST_F(DataSetTest, HostileFieldsAreRefusedOrCut) {
     Bytes planes = SmallPlaneSection();
     Put32(planes, 28, 0x80000000u);  // negative plane size
     Bytes levels = LevelSection(0x7FFFFFFF, 4);
-    const Bytes file = DataSetFile()
+    const Bytes file = DataSetBytes()
                            .Section(BadPixelSection({{INT32_MIN, INT32_MIN, 0, 0}, {639, INT32_MAX, 7, 0}}, 2))
                            .Section(SettingsSection("99999999999999999999", INT32_MIN))
                            .Section(planes)
@@ -306,7 +232,7 @@ TEST_F(DataSetTest, HostileFieldsAreRefusedOrCut) {
 }
 
 TEST_F(DataSetTest, HugeSectionLengthEndsTheSections) {
-    const Bytes file = DataSetFile()
+    const Bytes file = DataSetBytes()
                            .Section(BadPixelSection({{1, 1, 0, 0}}, 1), 0xFFFFFFF0u)
                            .Section(SettingsSection("1011", 5500))
                            .bytes();
@@ -334,7 +260,7 @@ TEST_F(DataSetTest, ScrambledBytesNeverEscapeTheImage) {
 }
 
 TEST(DataSetSections, PaddedToSixteenBytes) {
-    Bytes file = DataSetFile().Section(Bytes(5)).Section(Bytes(16)).Section(Bytes(17)).Section({}).bytes();
+    Bytes file = DataSetBytes().Section(Bytes(5)).Section(Bytes(16)).Section(Bytes(17)).Section({}).bytes();
     Put32(file, file.size(), 0);  // a header with no room for its data
     const auto sections = DataSetLoader::LocateSections(file.data(), file.size());
     EXPECT_EQ(sections[0].offset, 64u);
@@ -395,8 +321,7 @@ class DataSetFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         path = std::filesystem::path(CALIDRA_TEST_TMP) / "corr-dataset.bin";
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(crafted.data()), static_cast<std::streamsize>(crafted.size()));
+        test::SaveBytes(path, crafted);
     }
     void TearDown() override { std::filesystem::remove(path); }
 

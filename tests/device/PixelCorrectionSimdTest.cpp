@@ -10,6 +10,8 @@
 #include "device/PixelCorrection.h"
 #include "device/ReversedLines.h"
 #include "device/SensorFrame.h"
+#include "support/Lcg.h"
+#include "support/ReferencePixel.h"
 
 namespace calidra {
 namespace {
@@ -17,31 +19,8 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-class Lcg {
-public:
-    explicit Lcg(std::uint64_t seed) : state_(seed) {}
-    std::uint32_t Next() {
-        state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<std::uint32_t>(state_ >> 33);
-    }
-    // Uniform in [low, high).
-    double Between(double low, double high) { return low + (high - low) * (Next() / 4294967296.0); }
-
-private:
-    std::uint64_t state_;
-};
-
-// The formula one rounding at a time, written apart from the library's kernels:
-// each volatile store forces the intermediate to a double.
-std::uint16_t ReferencePixel(std::uint16_t raw, double a, double b, double c, double d) {
-    volatile double product = static_cast<double>(raw) * a;
-    volatile double withOffset = product + b;
-    volatile double withShutter = withOffset + c;
-    volatile double v = withShutter * d;
-    if (!(v >= 0)) return 0;
-    if (v > 16383.0) return 16383;
-    return static_cast<std::uint16_t>(std::trunc(v));
-}
+using test::Lcg;
+using test::ReferencePixel;
 
 // Planes and levels for count pixels, plus the kernel run over them.
 struct Pixels {

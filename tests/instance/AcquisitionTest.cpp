@@ -6,18 +6,14 @@
 #include <set>
 
 #include "LiveTestSupport.h"
+#include "support/ThreadCount.h"
 
 namespace calidra {
 namespace {
 
 using livetest::kHangGuardMs;
 using livetest::LiveTest;
-
-int ThreadsOfThisProcess() {
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++count;
-    return count;
-}
+using test::ThreadsOfThisProcess;
 
 class Acquisition : public LiveTest {
 protected:

@@ -1,5 +1,4 @@
-// Shared by the output tests: a fresh directory per test, whole-file reads,
-// little-endian peeks and running the command-line tools that check our files.
+// Shared by the output tests: little-endian peeks and running the command-line tools that check our files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,46 +13,9 @@
 
 #include "pipeline/DibImage.h"
 #include "platform/LittleEndian.h"
+#include "support/ScratchFiles.h"
 
 namespace calidra::test {
-
-class ScratchDir {
-public:
-    ScratchDir() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : "output";
-        path_ = std::filesystem::path(CALIDRA_TEST_TMP) / "output" / name;
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    std::filesystem::path Path(const std::string& file) const { return path_ / file; }
-    std::wstring Wide(const std::string& file) const { return Path(file).wstring(); }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Reads the bytes [offset, offset + count) of a file, fewer at its end.
-inline std::vector<std::uint8_t> ReadSome(const std::filesystem::path& path, std::uint64_t offset, std::size_t count) {
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(offset));
-    std::vector<std::uint8_t> bytes(count);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
-}
 
 inline std::uint32_t Le32At(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
     return offset + 4 <= bytes.size() ? GetLE32(bytes.data() + offset) : 0xDEADBEEFu;

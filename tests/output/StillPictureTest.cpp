@@ -16,76 +16,12 @@
 #include "pipeline/ThermoTable.h"
 #include "platform/ModuleResources.h"
 #include "resources/BuiltinTables.h"
+#include "support/PictureFiles.h"
 
 namespace calidra {
 namespace {
 
 using namespace test;
-
-// The decoded picture of a PNG file, rows top first, samples as stored.
-struct PngPicture {
-    std::uint32_t width = 0, height = 0;
-    int bitDepth = 0, colourType = -1;
-    std::vector<std::vector<std::uint8_t>> rows;
-};
-
-PngPicture ReadPng(const std::filesystem::path& path) {
-    PngPicture picture;
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) return picture;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, in);
-        png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-        picture.width = png_get_image_width(png, info);
-        picture.height = png_get_image_height(png, info);
-        picture.bitDepth = png_get_bit_depth(png, info);
-        picture.colourType = png_get_color_type(png, info);
-        png_bytepp rows = png_get_rows(png, info);
-        const std::size_t rowBytes = png_get_rowbytes(png, info);
-        for (std::uint32_t y = 0; y < picture.height; ++y) picture.rows.emplace_back(rows[y], rows[y] + rowBytes);
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(in);
-    return picture;
-}
-
-struct JpegPicture {
-    bool progressive = false;
-    int width = 0, height = 0;
-    int firstQuantValue = 0;
-    std::vector<std::uint8_t> topRow;  // red, green, blue
-    std::vector<std::uint8_t> bottomRow;
-};
-
-JpegPicture ReadJpeg(const std::filesystem::path& path) {
-    JpegPicture picture;
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) return picture;
-    jpeg_decompress_struct cinfo{};
-    jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, in);
-    jpeg_read_header(&cinfo, TRUE);
-    picture.progressive = cinfo.progressive_mode != 0;
-    picture.firstQuantValue = cinfo.quant_tbl_ptrs[0] != nullptr ? cinfo.quant_tbl_ptrs[0]->quantval[0] : 0;
-    jpeg_start_decompress(&cinfo);
-    picture.width = static_cast<int>(cinfo.output_width);
-    picture.height = static_cast<int>(cinfo.output_height);
-    std::vector<std::uint8_t> row(cinfo.output_width * 3);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_read_scanlines(&cinfo, rows, 1);
-        if (cinfo.output_scanline == 1) picture.topRow = row;
-    }
-    picture.bottomRow = row;
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    std::fclose(in);
-    return picture;
-}
 
 class StillPictureTest : public ::testing::Test {
 protected:
@@ -229,26 +165,17 @@ TEST_F(StillPictureTest, TiffsAreOneUncompressedStrip) {
         int bits, samples, photometric;
     } cases[] = {{6, 8, 3, PHOTOMETRIC_RGB}, {9, 16, 1, PHOTOMETRIC_MINISBLACK}};
     for (const Case& c : cases) {
-        const auto path = Save(c.type);
-        TIFF* tiff = TIFFOpen(path.c_str(), "rc");  // "c": strips as stored, not chopped
-        ASSERT_NE(tiff, nullptr);
-        std::uint32_t width = 0, height = 0;
-        std::uint16_t bits = 0, samples = 0, photometric = 0, compression = 0;
-        TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
-        TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
-        TIFFGetField(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
-        TIFFGetField(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
-        TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
-        TIFFGetField(tiff, TIFFTAG_COMPRESSION, &compression);
-        EXPECT_EQ(width, 640u);
-        EXPECT_EQ(height, 480u);
-        EXPECT_EQ(bits, c.bits);
-        EXPECT_EQ(samples, c.samples);
-        EXPECT_EQ(photometric, c.photometric);
-        EXPECT_EQ(compression, COMPRESSION_NONE);
-        EXPECT_EQ(TIFFNumberOfStrips(tiff), 1u);
-        std::vector<std::uint8_t> strip(static_cast<std::size_t>(TIFFStripSize(tiff)));
-        ASSERT_EQ(TIFFReadEncodedStrip(tiff, 0, strip.data(), -1), static_cast<tmsize_t>(strip.size()));
+        const TiffPicture tiff = ReadTiff(Save(c.type));
+        ASSERT_TRUE(tiff.opened);
+        EXPECT_EQ(tiff.width, 640u);
+        EXPECT_EQ(tiff.height, 480u);
+        EXPECT_EQ(tiff.bits, c.bits);
+        EXPECT_EQ(tiff.samples, c.samples);
+        EXPECT_EQ(tiff.photometric, c.photometric);
+        EXPECT_EQ(tiff.compression, COMPRESSION_NONE);
+        EXPECT_EQ(tiff.strips, 1u);
+        const std::vector<std::uint8_t>& strip = tiff.strip;
+        ASSERT_EQ(tiff.stripRead, static_cast<std::int64_t>(strip.size()));
         if (c.type == 6) {
             ASSERT_EQ(strip.size(), 921600u);
             EXPECT_EQ(strip[0], RedAt(479, 0));
@@ -261,7 +188,6 @@ TEST_F(StillPictureTest, TiffsAreOneUncompressedStrip) {
             std::memcpy(&first, strip.data(), 2);  // libtiff hands samples over in host order
             EXPECT_EQ(first, 64000);
         }
-        TIFFClose(tiff);
     }
 }
 
@@ -277,7 +203,7 @@ TEST_F(StillPictureTest, JpegsAreProgressiveAndDifferOnlyInQuality) {
         EXPECT_TRUE(jpeg.progressive);
         EXPECT_EQ(jpeg.width, 640);
         EXPECT_EQ(jpeg.height, 480);
-        EXPECT_EQ(jpeg.firstQuantValue, firstQuant[type - 2]);
+        EXPECT_EQ(jpeg.lumaDc, firstQuant[type - 2]);
         ASSERT_EQ(jpeg.topRow.size(), 1920u);
         EXPECT_NEAR(jpeg.topRow[3 * 320 + 0], RedAt(479, 320), 12);
         EXPECT_NEAR(jpeg.topRow[3 * 320 + 1], GreenAt(479, 320), 12);

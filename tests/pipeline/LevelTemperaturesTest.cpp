@@ -7,21 +7,12 @@
 #include <vector>
 
 #include "pipeline/LevelTemperatures.h"
+#include "support/Lcg.h"
 
 namespace calidra {
 namespace {
 
-class Lcg {
-public:
-    explicit Lcg(std::uint64_t seed) : state_(seed) {}
-    std::uint32_t Next() {
-        state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<std::uint32_t>(state_ >> 33);
-    }
-
-private:
-    std::uint64_t state_;
-};
+using test::Lcg;
 
 std::uint32_t Bits(float value) {
     std::uint32_t bits;

@@ -1,0 +1,42 @@
+// Thread counts of this process, for tests that check a call leaves no thread
+// behind or starts none.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+namespace calidra::test {
+
+// Tasks of this process, the main thread included.
+inline int ThreadsOfThisProcess() {
+    // A sanitizer starts a helper thread of its own with the first thread the
+    // program creates; one thread started and joined first keeps it out of the
+    // counts compared.
+    static const bool warmedUp = [] {
+        std::thread([] {}).join();
+        return true;
+    }();
+    (void)warmedUp;
+    int count = 0;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it("/proc/self/task", error), end; !error && it != end;
+         it.increment(error))
+        ++count;
+    return count;
+}
+
+// A joined thread may stay listed for a moment while the kernel takes it down:
+// waits (with a hang guard) until no more than `expected` remain.
+inline int ThreadsSettledTo(int expected) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    int now = ThreadsOfThisProcess();
+    while (now > expected && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        now = ThreadsOfThisProcess();
+    }
+    return now;
+}
+
+}  // namespace calidra::test
