@@ -12,19 +12,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "support/Lcg.h"
+
 namespace calidra::bench {
 
-class Lcg {
-public:
-    explicit Lcg(std::uint64_t seed) : state_(seed) {}
-    std::uint32_t Next() {
-        state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<std::uint32_t>(state_ >> 33);
-    }
-
-private:
-    std::uint64_t state_;
-};
+// The tests' generator: the benchmarks' data are as repeatable as theirs.
+using test::Lcg;
 
 // Twice the largest last-level cache of the machines we measure on: writing one
 // byte of every line pushes every earlier line out of every cache level.
