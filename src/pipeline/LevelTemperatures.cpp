@@ -4,8 +4,6 @@
 #include <new>
 #include <vector>
 
-#include "pipeline/PrefetchLine.h"
-
 namespace calidra {
 
 namespace {
@@ -41,6 +39,15 @@ const float* PrepareFloatSums(const LevelTableView& table) {
     return out;
 }
 
+// Walking an image's lines last to first defeats the processor's own
+// prefetching: from memory such a conversion ran three times slower than one in
+// storage order. Asking for the next line while one is converted brings it
+// back to the speed of a forward walk.
+void PrefetchLine(const std::uint16_t* line, std::size_t width) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(line);
+    for (std::size_t b = 0; b < width * sizeof(std::uint16_t); b += 64) __builtin_prefetch(bytes + b);
+}
+
 void LookUp(const std::uint16_t* levels, float* out, std::size_t count, const float* sums, std::uint16_t mask) {
     for (std::size_t j = 0; j < count; ++j) out[j] = sums[levels[j] & mask];
 }
@@ -69,7 +76,7 @@ void LevelTemperatureRows(const std::uint8_t* lines, std::size_t strideBytes, st
     const std::size_t entries = std::size_t{MaskOf(table)} + 1;
     const float* sums = width * height >= entries ? PrepareFloatSums(table) : nullptr;
     for (std::size_t k = 0; k < height; ++k) {
-        if (reversedRows && k + 1 < height) PrefetchLine(line(k + 1), width * sizeof(std::uint16_t));
+        if (reversedRows && k + 1 < height) PrefetchLine(line(k + 1), width);
         if (sums != nullptr)
             LookUp(line(k), out + k * width, width, sums, MaskOf(table));
         else

@@ -8,7 +8,6 @@
 
 #include "pipeline/DibImage.h"
 #include "pipeline/LevelTemperatures.h"
-#include "pipeline/PrefetchLine.h"
 #include "pipeline/ThermoTable.h"
 
 namespace calidra {
@@ -26,7 +25,6 @@ void ForEachLevel(const DibImage& raw, Out* out, bool reversedRows, Convert conv
     const std::int32_t height = raw.Height();
     for (std::int32_t k = 0; k < height; ++k) {
         const auto* line = reinterpret_cast<const std::uint16_t*>(raw.Row(reversedRows ? height - 1 - k : k));
-        if (reversedRows && k + 1 < height) PrefetchLine(raw.Row(height - 2 - k), static_cast<std::size_t>(width) * 2);
         Out* row = out + static_cast<std::size_t>(k) * static_cast<std::size_t>(width);
         for (std::int32_t j = 0; j < width; ++j) row[j] = convert(line[j]);
     }
