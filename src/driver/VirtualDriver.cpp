@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "driver/SimEnvironment.h"
 #include "platform/LittleEndian.h"
 
 namespace calidra::sim {
@@ -22,9 +23,13 @@ int CameraOfPath(const char* path) {
 }
 
 // Installs the driver while the library loads, so the device calls reach it
-// from the first one on, and takes it away again before it is destroyed.
+// from the first one on, and takes it away again before it is destroyed. The
+// environment's settings are in place before any instance can probe.
 struct Registrar {
-    Registrar() { DeviceDriver::Install(&VirtualDriver::Instance()); }
+    Registrar() {
+        SimEnvironment::ApplyAtLoad(VirtualDriver::Instance());
+        DeviceDriver::Install(&VirtualDriver::Instance());
+    }
     ~Registrar() { DeviceDriver::Install(nullptr); }
 };
 const Registrar registrar;

@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <regex>
 
 #include "ToolFixture.h"
@@ -98,6 +99,22 @@ TEST_F(ToolList, SimCamerasChoosesWhichArePresent) {
     EXPECT_THAT(result.out, HasSubstr("7       CalidraVX_08   present\n"));
     // Listing with no camera at all is no failure.
     EXPECT_EQ(Tool({"list", "--sim-cameras", "none"}).exitCode, 0);
+}
+
+TEST_F(ToolList, EnvironmentShapesTheVirtualCamerasAtLoadAndOptionsWin) {
+    ::setenv("CALIDRA_SIM_CAMERAS", "2,5", 1);
+    ::setenv("CALIDRA_SIM_FPS", "fast", 1);
+    ProcessResult fromEnvironment = Tool({"list"});
+    ProcessResult fromOption = Tool({"list", "--sim-cameras", "1"});
+    ::unsetenv("CALIDRA_SIM_CAMERAS");
+    ::unsetenv("CALIDRA_SIM_FPS");
+    ASSERT_EQ(fromEnvironment.exitCode, 0) << Describe(fromEnvironment);
+    EXPECT_THAT(fromEnvironment.out, HasSubstr("0       -              absent\n"));
+    EXPECT_THAT(fromEnvironment.out, HasSubstr("5       CalidraVX_06   present\n"));
+    EXPECT_EQ(fromEnvironment.err,
+              "libcalidra: CALIDRA_SIM_FPS='fast' ignored: it takes frames per second from 0 to 1000\n");
+    EXPECT_THAT(fromOption.out, HasSubstr("1       CalidraVX_02   present\n"));
+    EXPECT_THAT(fromOption.out, HasSubstr("5       -              absent\n"));
 }
 
 class ToolInfo : public ToolFixture {};
