@@ -12,6 +12,13 @@
  * internal temperature (registers 44 and 45) drifts slowly.
  *
  * Default: only device index 0 is present, 30 frames per second, no faults.
+ * The library reads three environment variables once while it loads and
+ * applies them to cameras 0 to 7 as these calls would (a bad value is reported
+ * on stderr and ignored; CalidraSim_Reset returns to the default above):
+ *   CALIDRA_SIM_FPS=F        CalidraSim_SetFrameRate, F from 0 to 1000
+ *   CALIDRA_SIM_CAMERAS=0,3  CalidraSim_SetPresent: the numbers listed, or "none"
+ *   CALIDRA_SIM_FRAME=FILE   CalidraSim_SetFrame with the file's 640 x 480
+ *                            little-endian 16-bit levels, sensor line 0 first
  * Every function returns 1 on success and 0 for an index outside 0 to 7 or a
  * bad argument, unless stated. All functions are thread-safe.
  */
