@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     }
     /* Readouts by frame id deliver the top row first (they start with the
        bottom row otherwise, as a Windows bitmap does). */
-    Calidra_SetParam(camera, 17, 1);
+    Calidra_SetParam(camera, CALIDRA_PARAM_FLIP_DISPLAY, 1);
 
     /* 2. Live acquisition: from now on WM_CAMERA_FRAME arrives for every
        frame, posted from the library's acquisition thread. */

@@ -51,9 +51,6 @@ private:
     unsigned long handle_;
 };
 
-constexpr int kRecordAvi = 2;      // recording kinds: 0 none, 1 raw, 2 AVI, 3 temperatures
-constexpr int kRecordingOpen = 7;  // parameter 7: 1 while a recording file is open
-
 // Frames in a finished AVI file of the library: the total-frames field of its main header.
 long FramesInAvi(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -93,7 +90,7 @@ int main(int argc, char** argv) {
 
     // Recording is a wish the acquisition loop acts on at its next frame: it
     // opens the file then and appends every frame after it.
-    Calidra_RecA(camera.Get(), path.c_str(), kRecordAvi);
+    Calidra_RecA(camera.Get(), path.c_str(), CALIDRA_RECORD_AVI);
     std::printf("recording into %s%s\n", path.c_str(), seconds > 0 ? "" : "; Ctrl-C stops");
 
     const auto start = std::chrono::steady_clock::now();
@@ -110,9 +107,9 @@ int main(int argc, char** argv) {
 
     // The clean stop: kind 0 makes the loop finish the file at its next
     // frame, and parameter 7 falls to 0 once it has.
-    Calidra_RecA(camera.Get(), path.c_str(), 0);
+    Calidra_RecA(camera.Get(), path.c_str(), CALIDRA_RECORD_NONE);
     const auto stopAsked = std::chrono::steady_clock::now();
-    while (Calidra_GetParam(camera.Get(), kRecordingOpen) != 0 &&
+    while (Calidra_GetParam(camera.Get(), CALIDRA_PARAM_RECORDING) != 0 &&
            std::chrono::steady_clock::now() - stopAsked < std::chrono::seconds(5)) {
         CalidraWindow_WaitMessage(window.Get(), &msg, 50);
     }

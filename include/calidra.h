@@ -31,18 +31,64 @@
 #define CALIDRA_API
 #endif
 
+/* clang-format off */
+/* names.md: constants (written by tools/names.py from src/api/names.md) */
 /* Error and event codes: the result of Calidra_GetLastError and the lParam of
    WM_CAMERA_ERROR. */
-#define ERR_NO_IMAGE 1     /* a still picture is asked for before any frame was stored */
+#define ERR_NO_IMAGE 1     /* a still picture was asked for before any frame was stored */
 #define ERR_CAMERA 2       /* the camera is absent or cannot be set up */
-#define ERR_FRAME 3        /* reading a frame failed, or no trigger edge within 3000 ms */
+#define ERR_FRAME 3        /* reading a frame failed, or no trigger edge came within 3000 ms */
 #define ERR_STREAM_END 4   /* the stream failed or gave no frame for 6000 ms; acquisition stopped */
 #define ERR_ARGUMENT 5     /* an argument is out of range, or a frame id is not in the ring */
-#define ERR_MEMORY 6       /* an image could not be created, or the caller's buffer is too small */
+#define ERR_MEMORY 6       /* an image could not be created, or a buffer is too small */
 #define ERR_THREAD 7       /* the acquisition thread could not be created */
 #define ERR_DEVICE 8       /* the device stream failed to start or to stop */
 #define ERR_FILE 9         /* a file could not be read or written */
 #define ERR_UNSUPPORTED 10 /* the call or parameter is not supported by this camera */
+
+/* Parameter ids of Calidra_GetParam and Calidra_SetParam. */
+#define CALIDRA_PARAM_WIDTH 1            /* image width, 640 */
+#define CALIDRA_PARAM_HEIGHT 2           /* image height, 480 */
+#define CALIDRA_PARAM_FRAME_RATE_X100 3  /* measured frames per second x 100 */
+#define CALIDRA_PARAM_RECORD_KIND 4      /* recording kind asked for (0 none, 1 raw, 2 avi, 3 temp) */
+#define CALIDRA_PARAM_PREVIEWING 5       /* 1 while live acquisition runs */
+#define CALIDRA_PARAM_PAUSED 6           /* 1 while live acquisition is paused */
+#define CALIDRA_PARAM_RECORDING 7        /* 1 while a recording file is open */
+#define CALIDRA_PARAM_RING_LENGTH 8      /* frames kept for reading by id (fixed at 30) */
+#define CALIDRA_PARAM_SLEEP_MS 9         /* pause of the acquisition loop per pass, ms */
+#define CALIDRA_PARAM_NUC_HOLD_OFF_MS 10 /* frames dropped for this long after a calibration starts, ms */
+#define CALIDRA_PARAM_FILE_LIMIT_MIB 11  /* size in MiB at which an AVI recording continues in name_1, name_2, ... */
+#define CALIDRA_PARAM_AUTO_RANGE 12      /* colour range: -1 follows every frame, c > 0 the next c frames, 0 stays */
+#define CALIDRA_PARAM_RANGE_LOW 13       /* raw level up to which the colour picture is black */
+#define CALIDRA_PARAM_RANGE_HIGH 14      /* raw level from which the colour picture is white */
+#define CALIDRA_PARAM_AUTO_NUC 15        /* 1: calibrate when the internal temperature changes */
+#define CALIDRA_PARAM_TEMP_RANGE 16      /* temperature range selector (writing it is not supported) */
+#define CALIDRA_PARAM_FLIP_DISPLAY 17    /* 1: readouts by frame id deliver the top row first */
+#define CALIDRA_PARAM_FLIP_FILE 18       /* 1: files hold their rows in the opposite order */
+
+/* Still types of Calidra_SaveA and Calidra_SaveW. */
+#define CALIDRA_SAVE_BMP 0              /* colour picture, Windows bitmap, 24 bits */
+#define CALIDRA_SAVE_COLOR_BYTES 1      /* colour picture, bare blue-green-red bytes, bottom row first */
+#define CALIDRA_SAVE_JPEG_100 2         /* colour picture, progressive JPEG, quality 100 */
+#define CALIDRA_SAVE_JPEG_70 3          /* colour picture, progressive JPEG, quality 70 */
+#define CALIDRA_SAVE_JPEG_20 4          /* colour picture, progressive JPEG, quality 20 */
+#define CALIDRA_SAVE_PNG 5              /* colour picture, PNG, 8-bit RGB */
+#define CALIDRA_SAVE_TIFF 6             /* colour picture, TIFF, 8-bit RGB, uncompressed, one strip */
+#define CALIDRA_SAVE_RAW_BYTES 7        /* raw levels, bare 16-bit little-endian, bottom row first */
+#define CALIDRA_SAVE_RAW_PNG 8          /* raw levels x 64 (modulo 65,536), PNG, 16-bit grey */
+#define CALIDRA_SAVE_RAW_TIFF 9         /* raw levels, scaled as in the PNG, TIFF, 16-bit grey */
+#define CALIDRA_SAVE_TEMPERATURE_S8 10  /* temperatures, signed 8-bit degrees C, bottom row first */
+#define CALIDRA_SAVE_TEMPERATURE_U8 11  /* temperatures, unsigned 8-bit degrees C, bottom row first */
+#define CALIDRA_SAVE_TEMPERATURE_I32 12 /* temperatures, 32-bit integer degrees C, bottom row first */
+#define CALIDRA_SAVE_TEMPERATURE_F32 13 /* temperatures, 32-bit float degrees C, bottom row first */
+
+/* Recording kinds of Calidra_RecA and Calidra_RecW. */
+#define CALIDRA_RECORD_NONE 0        /* no recording; ends a running one */
+#define CALIDRA_RECORD_RAW 1         /* headerless sequence of raw images, bottom row first */
+#define CALIDRA_RECORD_AVI 2         /* AVI, uncompressed 24-bit colour video, bottom-up rows, index at the end */
+#define CALIDRA_RECORD_TEMPERATURE 3 /* headerless float temperature images (built-in thermo table), bottom row first */
+/* names.md: end */
+/* clang-format on */
 
 /* Window messages posted to the client's window; wParam is always 0. */
 #define WM_CAMERA_FRAME 0x8002 /* lParam: id of the frame just stored */

@@ -34,25 +34,29 @@ class _Named(enum.IntEnum):
 class SaveType(_Named):
     """The forms of Camera.save: the picture in colour, the raw levels, or temperatures."""
 
+    # names.md: saves (written by tools/names.py from src/api/names.md)
     BMP = 0  # colour picture, Windows bitmap, 24 bits
-    COLOR_BYTES = 1  # colour picture, bare blue-green-red bytes
-    JPEG_100 = 2  # colour picture, JPEG quality 100
-    JPEG_70 = 3  # colour picture, JPEG quality 70
-    JPEG_20 = 4  # colour picture, JPEG quality 20
-    PNG = 5  # colour picture, 8-bit RGB PNG
-    TIFF = 6  # colour picture, 8-bit RGB TIFF
-    RAW_BYTES = 7  # raw levels, bare little-endian 16-bit values
-    RAW_PNG = 8  # raw levels, 16-bit grey PNG
-    RAW_TIFF = 9  # raw levels, 16-bit grey TIFF
-    TEMPERATURE_S8 = 10  # temperatures, signed 8-bit degrees
-    TEMPERATURE_U8 = 11  # temperatures, unsigned 8-bit degrees
-    TEMPERATURE_I32 = 12  # temperatures, signed 32-bit degrees
-    TEMPERATURE_F32 = 13  # temperatures, 32-bit float degrees
+    COLOR_BYTES = 1  # colour picture, bare blue-green-red bytes, bottom row first
+    JPEG_100 = 2  # colour picture, progressive JPEG, quality 100
+    JPEG_70 = 3  # colour picture, progressive JPEG, quality 70
+    JPEG_20 = 4  # colour picture, progressive JPEG, quality 20
+    PNG = 5  # colour picture, PNG, 8-bit RGB
+    TIFF = 6  # colour picture, TIFF, 8-bit RGB, uncompressed, one strip
+    RAW_BYTES = 7  # raw levels, bare 16-bit little-endian, bottom row first
+    RAW_PNG = 8  # raw levels x 64 (modulo 65,536), PNG, 16-bit grey
+    RAW_TIFF = 9  # raw levels, scaled as in the PNG, TIFF, 16-bit grey
+    TEMPERATURE_S8 = 10  # temperatures, signed 8-bit degrees C, bottom row first
+    TEMPERATURE_U8 = 11  # temperatures, unsigned 8-bit degrees C, bottom row first
+    TEMPERATURE_I32 = 12  # temperatures, 32-bit integer degrees C, bottom row first
+    TEMPERATURE_F32 = 13  # temperatures, 32-bit float degrees C, bottom row first
+    # names.md: end
 
 
 class RecordKind(_Named):
     """The kinds of Camera.record."""
 
-    RAW = 1  # headerless sequence of raw frames, 614,400 bytes each
-    AVI = 2  # uncompressed AVI video of the colour pictures
-    TEMPERATURE = 3  # headerless sequence of float temperature frames, 1,228,800 bytes each
+    # names.md: records
+    RAW = 1  # headerless sequence of raw images, bottom row first
+    AVI = 2  # AVI, uncompressed 24-bit colour video, bottom-up rows, index at the end
+    TEMPERATURE = 3  # headerless float temperature images (built-in thermo table), bottom row first
+    # names.md: end

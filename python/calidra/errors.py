@@ -8,6 +8,7 @@ import enum
 class ErrorCode(enum.IntEnum):
     """The codes of Calidra_GetLastError and of WM_CAMERA_ERROR."""
 
+    # names.md: errors (written by tools/names.py from src/api/names.md)
     ERR_NO_IMAGE = 1
     ERR_CAMERA = 2
     ERR_FRAME = 3
@@ -18,24 +19,27 @@ class ErrorCode(enum.IntEnum):
     ERR_DEVICE = 8
     ERR_FILE = 9
     ERR_UNSUPPORTED = 10
+    # names.md: end
 
     @property
     def meaning(self) -> str:
         return _MEANINGS[self]
 
 
+# names.md: meanings
 _MEANINGS = {
-    ErrorCode.ERR_NO_IMAGE: "a still picture is asked for before any frame was stored",
+    ErrorCode.ERR_NO_IMAGE: "a still picture was asked for before any frame was stored",
     ErrorCode.ERR_CAMERA: "the camera is absent or cannot be set up",
-    ErrorCode.ERR_FRAME: "reading a frame failed, or no trigger edge within 3000 ms",
+    ErrorCode.ERR_FRAME: "reading a frame failed, or no trigger edge came within 3000 ms",
     ErrorCode.ERR_STREAM_END: "the stream failed or gave no frame for 6000 ms; acquisition stopped",
     ErrorCode.ERR_ARGUMENT: "an argument is out of range, or a frame id is not in the ring",
-    ErrorCode.ERR_MEMORY: "an image could not be created, or the caller's buffer is too small",
+    ErrorCode.ERR_MEMORY: "an image could not be created, or a buffer is too small",
     ErrorCode.ERR_THREAD: "the acquisition thread could not be created",
     ErrorCode.ERR_DEVICE: "the device stream failed to start or to stop",
     ErrorCode.ERR_FILE: "a file could not be read or written",
     ErrorCode.ERR_UNSUPPORTED: "the call or parameter is not supported by this camera",
 }
+# names.md: end
 
 
 def to_code(value: int) -> ErrorCode | int | None:

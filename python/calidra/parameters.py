@@ -6,6 +6,7 @@ from collections.abc import Mapping
 
 # Name -> id. Ids 1 to 7 are read-only by name: writing their ids writes the
 # camera registers of the same numbers instead.
+# names.md: params (written by tools/names.py from src/api/names.md)
 PARAMETERS = {
     "width": 1,
     "height": 2,
@@ -26,8 +27,9 @@ PARAMETERS = {
     "flip_display": 17,
     "flip_file": 18,
 }
-NAMES = {number: name for name, number in PARAMETERS.items()}
 READ_ONLY_IDS = range(1, 8)
+# names.md: end
+NAMES = {number: name for name, number in PARAMETERS.items()}
 
 INT32_MIN = -(2**31)
 INT32_MAX = 2**31 - 1

@@ -139,8 +139,9 @@ bool Camera::SelectCamera(const CameraOptions& options, bool needCamera, int* ex
 
 bool Camera::ApplySettings(const CameraOptions& options) {
     std::vector<std::pair<int, int>> settings = options.settings;
-    bool autoNucGiven = std::any_of(settings.begin(), settings.end(), [](auto& s) { return s.first == 15; });
-    if (options.simFrame && !autoNucGiven) settings.insert(settings.begin(), {15, 0});
+    bool autoNucGiven =
+        std::any_of(settings.begin(), settings.end(), [](auto& s) { return s.first == CALIDRA_PARAM_AUTO_NUC; });
+    if (options.simFrame && !autoNucGiven) settings.insert(settings.begin(), {CALIDRA_PARAM_AUTO_NUC, 0});
     for (auto [id, value] : settings) {
         ForgetCodes();
         if (!Calidra_SetParam(handle_, id, value)) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace calidra::tool {
@@ -22,6 +23,7 @@ struct RecordKind {
     std::string_view name;  // what --kind takes
     std::string_view extension;
     long long frameBytes;  // bytes per frame in the file
+    std::string_view content;
 };
 
 struct Parameter {
@@ -43,6 +45,12 @@ public:
     // A parameter id from its name ("range-low") or its number ("13"); any
     // number is taken, since ids outside 1..18 reach the camera's registers.
     static std::optional<int> ParameterId(std::string_view text);
+
+    // The names as the commands' help lists them, each line indented by
+    // `indent` spaces and ending in a newline.
+    static std::string ParameterColumns(int indent);
+    static std::string SaveTypeNames(int indent);
+    static std::string RecordKindLines(int indent);
 };
 
 }  // namespace calidra::tool

@@ -112,8 +112,8 @@ bool Demo::Preview(Camera& camera, double seconds) {
         int ok = 0;
         float temperature = Calidra_GetInternalTemperature(camera.Handle(), &ok);
         return "frames " + std::to_string(frames) + "  rate " +
-               Numbers::Fixed(Calidra_GetParam(camera.Handle(), 3) / 100.0, 1) + " fps  internal " +
-               (ok ? Numbers::Fixed(temperature, 2) + " C" : std::string("unknown")) +
+               Numbers::Fixed(Calidra_GetParam(camera.Handle(), CALIDRA_PARAM_FRAME_RATE_X100) / 100.0, 1) +
+               " fps  internal " + (ok ? Numbers::Fixed(temperature, 2) + " C" : std::string("unknown")) +
                (frames == 0 ? "  (start-up calibration)" : "");
     };
     // A new instance calibrates at its first pass and holds frames back
@@ -203,7 +203,7 @@ void Demo::Record(Camera& camera, double seconds) {
         camera.StopPreview();
         return;
     }
-    Calidra_RecA(camera.Handle(), path.c_str(), 2);
+    Calidra_RecA(camera.Handle(), path.c_str(), CALIDRA_RECORD_AVI);
     int fileError = 0;
     WaitResult result =
         camera.Pump(std::chrono::milliseconds(static_cast<long long>(seconds * 1000)), [&](const CALIDRA_MSG* msg) {

@@ -9,6 +9,8 @@ namespace calidra::tool {
 namespace {
 
 constexpr ErrorCode kCodes[] = {
+    // clang-format off
+    // names.md: errors (written by tools/names.py from src/api/names.md)
     {ERR_NO_IMAGE, "ERR_NO_IMAGE", "a still picture was asked for before any frame was stored"},
     {ERR_CAMERA, "ERR_CAMERA", "the camera is absent or cannot be set up"},
     {ERR_FRAME, "ERR_FRAME", "reading a frame failed, or no trigger edge came within 3000 ms"},
@@ -19,6 +21,8 @@ constexpr ErrorCode kCodes[] = {
     {ERR_DEVICE, "ERR_DEVICE", "the device stream failed to start or to stop"},
     {ERR_FILE, "ERR_FILE", "a file could not be read or written"},
     {ERR_UNSUPPORTED, "ERR_UNSUPPORTED", "the call or parameter is not supported by this camera"},
+    // names.md: end
+    // clang-format on
 };
 
 }  // namespace

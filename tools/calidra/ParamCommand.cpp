@@ -10,25 +10,22 @@ namespace calidra::tool {
 
 namespace {
 
-constexpr const char* kHelp =
-    "Usage: calidra param get [ID] [options]\n"
-    "       calidra param set ID VALUE [options]\n"
-    "\n"
-    "Reads or writes a parameter. ID is a number or one of the names below; without ID,\n"
-    "'get' reads parameters 1 to 18. Ids outside 1 to 18 reach the camera's 8-bit registers;\n"
-    "writing ids 1 to 7 also goes to the registers, and writing 8 or 16 is refused.\n"
-    "\n"
-    "  1 width            8 ring-length       13 range-low\n"
-    "  2 height           9 sleep-ms          14 range-high\n"
-    "  3 frame-rate      10 nuc-hold-off-ms   15 auto-nuc\n"
-    "  4 record-kind     11 file-limit-mib    16 temp-range\n"
-    "  5 previewing      12 auto-range        17 flip-display\n"
-    "  6 paused                               18 flip-file\n"
-    "  7 recording\n"
-    "\n"
-    "Each run of the tool has an instance of its own that ends with it, so a value set here\n"
-    "lasts for this run only; to work with a setting, give it to the command that does the\n"
-    "work, e.g. 'calidra snap --set range-low=500 out.png'.\n";
+const std::string& Help() {
+    static const std::string help =
+        "Usage: calidra param get [ID] [options]\n"
+        "       calidra param set ID VALUE [options]\n"
+        "\n"
+        "Reads or writes a parameter. ID is a number or one of the names below; without ID,\n"
+        "'get' reads parameters 1 to 18. Ids outside 1 to 18 reach the camera's 8-bit registers;\n"
+        "writing ids 1 to 7 also goes to the registers, and writing 8 or 16 is refused.\n"
+        "\n" +
+        Catalog::ParameterColumns(2) +
+        "\n"
+        "Each run of the tool has an instance of its own that ends with it, so a value set here\n"
+        "lasts for this run only; to work with a setting, give it to the command that does the\n"
+        "work, e.g. 'calidra snap --set range-low=500 out.png'.\n";
+    return help;
+}
 
 std::string Describe(int id, int value) {
     const Parameter* parameter = Catalog::FindParameter(id);
@@ -42,7 +39,7 @@ std::string Describe(int id, int value) {
 }  // namespace
 
 int RunParam(CommandArgs args) {
-    CommandLine line("param", kHelp, {}, true);
+    CommandLine line("param", Help(), {}, true);
     if (auto exit = line.Parse(args)) return *exit;
     const auto& words = line.Positionals();
     if (words.empty() || (words[0] != "get" && words[0] != "set")) return line.UsageError("param takes get or set");

@@ -15,26 +15,27 @@ namespace calidra::tool {
 
 namespace {
 
-constexpr const char* kHelp =
-    "Usage: calidra record [options] OUT\n"
-    "\n"
-    "Records live frames into OUT until the time or the frame count is reached, or until\n"
-    "Ctrl-C; every way of stopping leaves a finished file. A terminal sees a progress line\n"
-    "(frames, frames per second, MiB written, elapsed time); a summary follows at the end.\n"
-    "\n"
-    "  --kind raw|avi|temp  what to record (default avi):\n"
-    "                         raw   headerless 16-bit levels, 614,400 bytes per frame\n"
-    "                         avi   uncompressed 24-bit colour video, 921,600 bytes per frame\n"
-    "                         temp  headerless 32-bit float degrees C, 1,228,800 bytes per frame\n"
-    "  --seconds S          stop after S seconds\n"
-    "  --frames N           stop once N frames are in the file (a frame more may follow,\n"
-    "                       the summary gives the exact count)\n"
-    "  --limit-mib N        continue in OUT_1, OUT_2, ... once an AVI file reaches N MiB\n"
-    "                       (parameter 11, default 2000)\n"
-    "  --flip               files hold the top row first (parameter 18)\n"
-    "\n"
-    "Without --seconds or --frames the recording runs until Ctrl-C.\n"
-    "Ctrl-C ends the recording cleanly and the tool exits 0.\n";
+const std::string& Help() {
+    static const std::string help =
+        "Usage: calidra record [options] OUT\n"
+        "\n"
+        "Records live frames into OUT until the time or the frame count is reached, or until\n"
+        "Ctrl-C; every way of stopping leaves a finished file. A terminal sees a progress line\n"
+        "(frames, frames per second, MiB written, elapsed time); a summary follows at the end.\n"
+        "\n"
+        "  --kind raw|avi|temp  what to record (default avi):\n" +
+        Catalog::RecordKindLines(25) +
+        "  --seconds S          stop after S seconds\n"
+        "  --frames N           stop once N frames are in the file (a frame more may follow,\n"
+        "                       the summary gives the exact count)\n"
+        "  --limit-mib N        continue in OUT_1, OUT_2, ... once an AVI file reaches N MiB\n"
+        "                       (parameter 11, default 2000)\n"
+        "  --flip               files hold the top row first (parameter 18)\n"
+        "\n"
+        "Without --seconds or --frames the recording runs until Ctrl-C.\n"
+        "Ctrl-C ends the recording cleanly and the tool exits 0.\n";
+    return help;
+}
 
 constexpr double kMiB = 1024.0 * 1024.0;
 
@@ -55,7 +56,7 @@ Totals Sum(const std::vector<RecordingFile>& files) {
 }  // namespace
 
 int RunRecord(CommandArgs args) {
-    CommandLine line("record", kHelp,
+    CommandLine line("record", Help(),
                      {{"kind", true}, {"seconds", true}, {"frames", true}, {"limit-mib", true}, {"flip", false}}, true);
     if (auto exit = line.Parse(args)) return *exit;
     const ArgParser& options = line.Args();
@@ -86,8 +87,8 @@ int RunRecord(CommandArgs args) {
     auto camera = Camera::Open(line.Camera(), console, true, &exitCode);
     if (!camera) return exitCode;
     const unsigned long handle = camera->Handle();
-    if ((limitMiB && !Calidra_SetParam(handle, 11, *limitMiB)) ||
-        (options.Has("flip") && !Calidra_SetParam(handle, 18, 1))) {
+    if ((limitMiB && !Calidra_SetParam(handle, CALIDRA_PARAM_FILE_LIMIT_MIB, *limitMiB)) ||
+        (options.Has("flip") && !Calidra_SetParam(handle, CALIDRA_PARAM_FLIP_FILE, 1))) {
         camera->ReportFailure("Calidra_SetParam");
         return kExitFailed;
     }

@@ -16,28 +16,30 @@ namespace calidra::tool {
 
 namespace {
 
-constexpr const char* kHelp =
-    "Usage: calidra snap [options] OUT\n"
-    "\n"
-    "Takes one frame and saves it. By default it previews until the first frames after the\n"
-    "start-up calibration have settled, then saves the newest frame.\n"
-    "\n"
-    "  --format NAME     still type to save (may be repeated; default png):\n"
-    "                      bmp color-raw jpeg100 jpeg70 jpeg20 png tiff raw png16 tiff16\n"
-    "                      temp-s8 temp-u8 temp-i32 temp-f32\n"
-    "  --all             save all fourteen types\n"
-    "  --flip            files hold their rows in the opposite order (parameter 18)\n"
-    "  --nuc             run a shutter calibration before taking the frame\n"
-    "  --data-set FILE   load a camera data set (\"VL-DATSET-V\" file) first\n"
-    "  --nuc-data FILE   load correction data (\"VL-CORSET\" file) first\n"
-    "  --one-shot        capture a single frame instead of previewing\n"
-    "  --trigger         wait up to 3 s for the trigger input, then capture a single frame\n"
-    "  --sim-trigger     with --trigger: the virtual camera raises its trigger line after 0.3 s\n"
-    "                    and lowers it 1 s later\n"
-    "\n"
-    "With one type, OUT is the file to write. With several, or --all, OUT is a folder\n"
-    "(created when missing) that receives one file per type, named after it (png16.png,\n"
-    "temp-f32.f32, ...). The file's extension does not choose its type.\n";
+const std::string& Help() {
+    static const std::string help =
+        "Usage: calidra snap [options] OUT\n"
+        "\n"
+        "Takes one frame and saves it. By default it previews until the first frames after the\n"
+        "start-up calibration have settled, then saves the newest frame.\n"
+        "\n"
+        "  --format NAME     still type to save (may be repeated; default png):\n" +
+        Catalog::SaveTypeNames(22) +
+        "  --all             save all fourteen types\n"
+        "  --flip            files hold their rows in the opposite order (parameter 18)\n"
+        "  --nuc             run a shutter calibration before taking the frame\n"
+        "  --data-set FILE   load a camera data set (\"VL-DATSET-V\" file) first\n"
+        "  --nuc-data FILE   load correction data (\"VL-CORSET\" file) first\n"
+        "  --one-shot        capture a single frame instead of previewing\n"
+        "  --trigger         wait up to 3 s for the trigger input, then capture a single frame\n"
+        "  --sim-trigger     with --trigger: the virtual camera raises its trigger line after 0.3 s\n"
+        "                    and lowers it 1 s later\n"
+        "\n"
+        "With one type, OUT is the file to write. With several, or --all, OUT is a folder\n"
+        "(created when missing) that receives one file per type, named after it (png16.png,\n"
+        "temp-f32.f32, ...). The file's extension does not choose its type.\n";
+    return help;
+}
 
 constexpr std::chrono::seconds kSettleTimeout(20);
 // Frames after the first one that the automatic colour range needs to follow
@@ -56,7 +58,7 @@ void PulseTrigger(int index) {
 }  // namespace
 
 int RunSnap(CommandArgs args) {
-    CommandLine line("snap", kHelp,
+    CommandLine line("snap", Help(),
                      {{"format", true},
                       {"all", false},
                       {"flip", false},
@@ -104,7 +106,7 @@ int RunSnap(CommandArgs args) {
     auto camera = Camera::Open(line.Camera(), line.Out(), true, &exitCode);
     if (!camera) return exitCode;
     const unsigned long handle = camera->Handle();
-    if (options.Has("flip") && !Calidra_SetParam(handle, 18, 1)) {
+    if (options.Has("flip") && !Calidra_SetParam(handle, CALIDRA_PARAM_FLIP_FILE, 1)) {
         camera->ReportFailure("Calidra_SetParam(18)");
         return kExitFailed;
     }

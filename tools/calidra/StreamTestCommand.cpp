@@ -45,7 +45,7 @@ int RunStreamTest(CommandArgs args) {
     auto camera = Camera::Open(line.Camera(), console, true, &exitCode);
     if (!camera) return exitCode;
     const unsigned long handle = camera->Handle();
-    const int holdOffMs = Calidra_GetParam(handle, 10);
+    const int holdOffMs = Calidra_GetParam(handle, CALIDRA_PARAM_NUC_HOLD_OFF_MS);
     if (!camera->StartPreview()) return kExitFailed;
 
     using Clock = std::chrono::steady_clock;
@@ -69,7 +69,7 @@ int RunStreamTest(CommandArgs args) {
             }
             return false;
         });
-    const int reportedRate = Calidra_GetParam(handle, 3);
+    const int reportedRate = Calidra_GetParam(handle, CALIDRA_PARAM_FRAME_RATE_X100);
     camera->StopPreview();
     console.EndProgress();
     if (result == WaitResult::kInterrupted) {
