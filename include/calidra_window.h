@@ -55,6 +55,13 @@ CALIDRA_WINDOW_API int CalidraWindow_WaitMessage(HWND window, CALIDRA_MSG *msg, 
    read from it. -1 when it is not a window. */
 CALIDRA_WINDOW_API int CalidraWindow_Fd(HWND window);
 
+/* A window holds at most 10,000 unread messages, as a Windows thread queue
+   does: a post beyond that fails and the message is lost. Returns how many
+   posts the window refused since it was created (a client that sees it grow
+   reads too slowly; the newest frame is always at Calidra_GetNewID), or -1 when
+   it is not a window. */
+CALIDRA_WINDOW_API long CalidraWindow_Dropped(HWND window);
+
 #ifdef __cplusplus
 }
 #endif

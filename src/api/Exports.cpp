@@ -8,6 +8,7 @@
 #include "api/InstanceRegistry.h"
 #include "calidra.h"
 #include "instance/CCalidra.h"
+#include "platform/CBoundary.h"
 #include "platform/TextConversion.h"
 
 using calidra::AnsiToWide;
@@ -18,15 +19,9 @@ namespace {
 
 constexpr unsigned long kDllVersion = 0x0014044D;
 
-// Nothing may unwind into a C caller: memory that runs out deep inside a call
-// makes the call fail like any other failure.
 template <typename Result, typename Call>
 Result Forward(unsigned long handle, Result failure, Call&& call) {
-    try {
-        return InstanceRegistry::Global().With(handle, failure, std::forward<Call>(call));
-    } catch (...) {
-        return failure;
-    }
+    return calidra::CatchAll(failure, [&] { return InstanceRegistry::Global().With(handle, failure, call); });
 }
 
 // Sizes and ids keep their 32-bit values; a larger size only means a larger buffer.

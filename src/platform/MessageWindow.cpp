@@ -17,12 +17,21 @@ bool MessageWindow::Post(unsigned int message, std::uintptr_t wParam, std::intpt
     {
         std::lock_guard<std::mutex> guard(queueLock_);
         if (closed_) return false;
+        if (queue_.size() >= kMaxQueued) {
+            ++dropped_;
+            return false;
+        }
         queue_.push_back(CALIDRA_MSG{self_, message, wParam, lParam});
         std::uint64_t one = 1;
         (void)!write(fd_, &one, sizeof one);
     }
     arrived_.notify_one();
     return true;
+}
+
+std::uint64_t MessageWindow::Dropped() {
+    std::lock_guard<std::mutex> guard(queueLock_);
+    return dropped_;
 }
 
 int MessageWindow::Wait(CALIDRA_MSG* message, std::uint32_t timeoutMs) {

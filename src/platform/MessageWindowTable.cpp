@@ -56,4 +56,9 @@ int MessageWindowTable::Fd(HWND window) {
     return target == nullptr ? -1 : target->Fd();
 }
 
+long long MessageWindowTable::Dropped(HWND window) {
+    std::shared_ptr<MessageWindow> target = Find(window);
+    return target == nullptr ? -1 : static_cast<long long>(target->Dropped());
+}
+
 }  // namespace calidra

@@ -26,6 +26,8 @@ public:
     // 1 message taken, 0 none in time, -1 not a window.
     int Wait(HWND window, CALIDRA_MSG* message, std::uint32_t timeoutMs);
     int Fd(HWND window);
+    // Posts refused because the queue was full; -1 when window is not a window.
+    long long Dropped(HWND window);
 
 private:
     MessageWindowTable() = default;

@@ -36,6 +36,22 @@ TEST(MessageWindow, PostsArriveInOrderAndTheFdTracksTheQueue) {
     EXPECT_EQ(CalidraWindow_Destroy(window), 1);
 }
 
+TEST(MessageWindow, AFullQueueRefusesAndCountsPostsUntilTheClientReads) {
+    auto& table = MessageWindowTable::Instance();
+    HWND window = CalidraWindow_Create();
+    for (int i = 0; i < 10000; ++i) ASSERT_TRUE(table.Post(window, WM_CAMERA_FRAME, 0, i));
+    EXPECT_FALSE(table.Post(window, WM_CAMERA_FRAME, 0, 10000));
+    EXPECT_FALSE(table.Post(window, WM_CAMERA_ERROR, 0, 4));
+    EXPECT_EQ(CalidraWindow_Dropped(window), 2);
+    CALIDRA_MSG msg{};
+    ASSERT_EQ(CalidraWindow_WaitMessage(window, &msg, 0), 1);
+    EXPECT_EQ(msg.lParam, 0);
+    EXPECT_TRUE(table.Post(window, WM_CAMERA_FRAME, 0, 10001));
+    EXPECT_EQ(CalidraWindow_Dropped(window), 2);
+    CalidraWindow_Destroy(window);
+    EXPECT_EQ(CalidraWindow_Dropped(window), -1);
+}
+
 TEST(MessageWindow, DestroyedAndMadeUpWindowsFailHarmlessly) {
     auto& table = MessageWindowTable::Instance();
     HWND window = CalidraWindow_Create();
