@@ -457,7 +457,7 @@ TEST_F(Acquisition, PreviewTwiceKeepsOneThread) {
     EXPECT_EQ(Stacked(), Codes{ERR_UNSUPPORTED});
     const int threads = apitest::ThreadsOfThisProcess();
     EXPECT_EQ(Calidra_Preview(handle), 1);
-    EXPECT_EQ(apitest::ThreadsOfThisProcess(), threads);
+    EXPECT_LE(apitest::ThreadsOfThisProcess(), threads);  // none started; one of earlier may still be ending
     // The second call did nothing at all, not even re-apply parameter 16.
     EXPECT_EQ(Stacked(), Codes{});
     ASSERT_TRUE(NextFrame(id));
@@ -527,7 +527,7 @@ TEST_F(Acquisition, NucHoldsFramesOffForParameterTen) {
 }
 
 TEST_F(Acquisition, FirstPreviewCalibratesAtOnce) {
-    if (Uptime() < 31.0) GTEST_SKIP() << "the clock must be past 30 s";
+    while (Uptime() < 31.0) std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the clock past 30 s
     ASSERT_EQ(Calidra_SetParam(handle, 15, 1), 1);
     ASSERT_EQ(Calidra_SetParam(handle, 10, 1000), 1);
     const auto started = Clock::now();

@@ -208,7 +208,7 @@ TEST_F(StateMachine, Previewing) {
 
     const int threads = apitest::ThreadsOfThisProcess();
     EXPECT_EQ(Calidra_Preview(handle), 1);
-    EXPECT_EQ(apitest::ThreadsOfThisProcess(), threads);
+    EXPECT_LE(apitest::ThreadsOfThisProcess(), threads);  // none started; one of earlier may still be ending
     EXPECT_EQ(Calidra_GetParam(handle, 5), 1);
     EXPECT_EQ(Calidra_GetParam(handle, 6), 0);
     // Single captures and camera changes wait for the end of live acquisition.

@@ -2,8 +2,10 @@
 // hold-off, frame ids, the end of a stream, closing and destroying.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "LiveTestSupport.h"
 #include "support/ThreadCount.h"
@@ -56,7 +58,7 @@ TEST_F(Acquisition, PreviewTwiceMakesOneThread) {
     ASSERT_TRUE(NextFrame(id));
     const int threads = ThreadsOfThisProcess();
     EXPECT_EQ(instance->Preview(), 1);
-    EXPECT_EQ(ThreadsOfThisProcess(), threads);
+    EXPECT_LE(ThreadsOfThisProcess(), threads);  // none started; one of earlier may still be ending
     ASSERT_TRUE(NextFrame(id));
     instance->Close();
     EXPECT_EQ(instance->Close(), 1);  // idle: nothing more to do
@@ -147,8 +149,9 @@ TEST_F(Acquisition, NucHoldsFramesOffForTheHoldOffTime) {
 }
 
 TEST_F(Acquisition, FirstPreviewWithAutomaticCalibrationStartsWithAHoldOff) {
-    // The first temperature check of an instance always sees a change.
-    ASSERT_GT(Clock::TimeMs(), 30000u);
+    // The first temperature check of an instance always sees a change, once
+    // the clock has passed the 30 s check interval (not yet on a just-booted machine).
+    while (Clock::TimeMs() <= 30000u) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_EQ(instance->SetParam(15, 1), 1);
     ASSERT_EQ(instance->SetParam(10, 1000), 1);
     CalidraSim_ClearCommandLog(0);
