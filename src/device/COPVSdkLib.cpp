@@ -66,7 +66,7 @@ int COPVSdkLib::IsDevicePresent(int index) const {
     return present_[index] != 0 ? 1 : 0;
 }
 
-int COPVSdkLib::SelectDevice(int index) {
+COPVSdkLib::Result COPVSdkLib::SelectDevice(int index) {
     if (static_cast<unsigned>(index) >= static_cast<unsigned>(kDeviceCount)) return kInvalidIndex;
     deviceIndex_ = index;
     std::snprintf(devicePath_.data(), devicePath_.size(), "\\\\.\\%s-%d", sensorTag_.data(), index);
@@ -76,7 +76,7 @@ int COPVSdkLib::SelectDevice(int index) {
 bool COPVSdkLib::SendCommand(std::uint8_t* packet) {
     DeviceHandle handle = 0;
     if (!OpenChannel(handle, devicePath_.data())) return false;
-    int result = SendBlock(handle, kPipeCommand, CommandPacket::kSize, packet);
+    BlockResult result = SendBlock(handle, kPipeCommand, CommandPacket::kSize, packet);
     CloseChannel(handle);
     return result == kBlockOk;
 }
@@ -167,7 +167,7 @@ std::uint32_t COPVSdkLib::TransferByteCount() const {
     return transfer_.TransferLength() * (transferMode_ != 0 ? 2u : 1u);
 }
 
-int COPVSdkLib::SetWindow(int x, int y, int width, int height, int mode) {
+COPVSdkLib::Result COPVSdkLib::SetWindow(int x, int y, int width, int height, int mode) {
     if (x < 0 || y < 0 || width < 4 || height < 3 || x + width > kFullWidth || y + height > kFullHeight ||
         !IsReadoutMode(mode) || transfer_.IsBusy())
         return kInvalidWindow;
@@ -191,15 +191,19 @@ int COPVSdkLib::SetWindow(int x, int y, int width, int height, int mode) {
     return kOk;
 }
 
-int COPVSdkLib::AllocateFrameBuffers(int width, int height, int ringSize) {
-    int result = transfer_.Allocate(width, height, ringSize);
+FrameTransfer::Result COPVSdkLib::AllocateFrameBuffers(int width, int height, int ringSize) {
+    FrameTransfer::Result result = transfer_.Allocate(width, height, ringSize);
     if (result == FrameTransfer::kOk) SetTransferLength();
     return result;
 }
 
-int COPVSdkLib::CaptureSingle() { return transfer_.CaptureSingle(devicePath_.data(), TransferByteCount()); }
+FrameTransfer::Result COPVSdkLib::CaptureSingle() {
+    return transfer_.CaptureSingle(devicePath_.data(), TransferByteCount());
+}
 
-int COPVSdkLib::StartStream() { return transfer_.StartStream(devicePath_.data(), TransferByteCount()); }
+FrameTransfer::Result COPVSdkLib::StartStream() {
+    return transfer_.StartStream(devicePath_.data(), TransferByteCount());
+}
 
 FrameLayout COPVSdkLib::Layout() const {
     return FrameLayout::ForWindow(transfer_.Width(), transfer_.Height(), transferMode_ != 0);

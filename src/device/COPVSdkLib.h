@@ -24,10 +24,9 @@ public:
     static constexpr int kFullWidth = 640;
     static constexpr int kFullHeight = 480;
 
-    // Device-layer results (0 is success).
-    static constexpr int kOk = 0;
-    static constexpr int kInvalidWindow = 1;
-    static constexpr int kInvalidIndex = 22;
+    // The device object's own results (0 is success); frame transfers give
+    // FrameTransfer::Result.
+    enum Result : int { kOk = 0, kInvalidWindow = 1, kInvalidIndex = 22 };
 
     COPVSdkLib(const COPVSdkLib&) = delete;
     COPVSdkLib& operator=(const COPVSdkLib&) = delete;
@@ -39,9 +38,9 @@ public:
     int GetDeviceCount() const { return kDeviceCount; }
     // 1 when index is 0 to 7 and answered the probe, else 0.
     int IsDevicePresent(int index) const;
-    // 0 with the index selected and its path built; 22 (nothing changed) for
-    // an index outside 0 to 7.
-    int SelectDevice(int index);
+    // kOk with the index selected and its path built; kInvalidIndex (nothing
+    // changed) for an index outside 0 to 7.
+    Result SelectDevice(int index);
     int GetDeviceIndex() const { return deviceIndex_; }
     const char* DevicePath() const { return devicePath_.data(); }
     // 1 when the packet [0x25, reg, value & 0xFF] went, else 0. Registers are
@@ -82,8 +81,8 @@ public:
     int SetPair70(int value) { return sensor_.SetPair70(value); }
     int SetWord49(int value) { return sensor_.SetWord49(value); }
     int SetReg48Mode(int value) { return sensor_.SetReg48Mode(value); }
-    int SetReg48Bit2(int on) { return sensor_.SetReg48Bit2(on); }
-    int SetReg48Bit3(int on) { return sensor_.SetReg48Bit3(on); }
+    SensorControl::BitResult SetReg48Bit2(int on) { return sensor_.SetReg48Bit2(on); }
+    SensorControl::BitResult SetReg48Bit3(int on) { return sensor_.SetReg48Bit3(on); }
     int SetTriggerMode(int on) { return sensor_.SetTriggerMode(on); }
     int ReadInternalTemperature() { return sensor_.ReadInternalTemperature(); }
     int InitSensorRegisters() { return sensor_.InitSensorRegisters(); }
@@ -94,18 +93,18 @@ public:
     const SensorControl& Sensor() const { return sensor_; }
 
     // Frame transfer.
-    // 0 with the window programmed and the buffers rebuilt; 1 for a window
-    // outside the sensor, an unknown read-out mode, or while a capture or
-    // stream runs (its buffers must stay).
-    int SetWindow(int x, int y, int width, int height, int mode);
-    // 0, 1 (ringSize below 2, or busy) or 7; sends the transfer length on 0.
-    int AllocateFrameBuffers(int width, int height, int ringSize);
-    int CaptureSingle();
-    int StartStream();
-    int WaitFrame() { return transfer_.WaitFrame(); }
-    int ReadStreamFrame(std::uint16_t* destination) { return transfer_.ReadStreamFrame(destination); }
-    int ReadSingleFrame(std::uint16_t* destination) { return transfer_.ReadSingleFrame(destination); }
-    int StopStream() { return transfer_.StopStream(); }
+    // kOk with the window programmed and the buffers rebuilt; kInvalidWindow
+    // for a window outside the sensor, an unknown read-out mode, or while a
+    // capture or stream runs (its buffers must stay).
+    Result SetWindow(int x, int y, int width, int height, int mode);
+    // As FrameTransfer::Allocate; sends the transfer length on success.
+    FrameTransfer::Result AllocateFrameBuffers(int width, int height, int ringSize);
+    FrameTransfer::Result CaptureSingle();
+    FrameTransfer::Result StartStream();
+    FrameTransfer::Result WaitFrame() { return transfer_.WaitFrame(); }
+    FrameTransfer::Result ReadStreamFrame(std::uint16_t* destination) { return transfer_.ReadStreamFrame(destination); }
+    FrameTransfer::Result ReadSingleFrame(std::uint16_t* destination) { return transfer_.ReadSingleFrame(destination); }
+    FrameTransfer::Result StopStream() { return transfer_.StopStream(); }
     int WindowX() const { return windowX_; }
     int WindowY() const { return windowY_; }
     int WindowWidth() const { return transfer_.Width(); }

@@ -34,7 +34,7 @@ int COptivo640ULISSdk::SetTransferMode(int flag) {
     return 1;
 }
 
-int COptivo640ULISSdk::SetupCamera(int index) {
+COPVSdkLib::Result COptivo640ULISSdk::SetupCamera(int index) {
     Sensor().ClearTriggerFlag();
     SetTransferModeFlag(0);
     if (SelectDevice(index) != kOk) return kInvalidIndex;

@@ -23,9 +23,9 @@ public:
     int SetTransferMode(int flag) override;
 
     // Selects camera index and returns the sensor, the correction tables and
-    // the window to their defaults: 0, or 22 for an index outside 0 to 7
-    // (then only the trigger and transfer-mode flags are reset).
-    int SetupCamera(int index);
+    // the window to their defaults: kOk, or kInvalidIndex for an index outside
+    // 0 to 7 (then only the trigger and transfer-mode flags are reset).
+    Result SetupCamera(int index);
 };
 
 }  // namespace calidra

@@ -6,10 +6,11 @@ namespace calidra {
 
 namespace {
 
-int TransferBlock(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer, std::uint32_t code) {
+BlockResult TransferBlock(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer,
+                          std::uint32_t code) {
     if (handle == 0) return kBlockNoHandle;
     std::uint32_t bytes = 0;
-    if (IoTransfer(handle, pipe, length, buffer, &bytes, code) != 0 || bytes != length) return kBlockFailed;
+    if (IoTransfer(handle, pipe, length, buffer, &bytes, code) != kIoDone || bytes != length) return kBlockFailed;
     return kBlockOk;
 }
 
@@ -28,23 +29,23 @@ int CloseChannel(DeviceHandle& handle) {
     return 1;
 }
 
-int IoTransfer(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer, std::uint32_t* bytes,
-               std::uint32_t code) {
-    if (buffer == nullptr) return -2;
-    if (handle == 0) return -3;
+IoResult IoTransfer(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer, std::uint32_t* bytes,
+                    std::uint32_t code) {
+    if (buffer == nullptr) return kIoNullBuffer;
+    if (handle == 0) return kIoNullHandle;
     std::uint8_t selector[4];
     PutLE32(selector, pipe);
     std::uint32_t returned = 0;
     bool ok = DeviceIo::Control(handle, code, selector, sizeof selector, buffer, length, &returned);
     if (bytes != nullptr) *bytes = returned;
-    return ok ? 0 : -1;
+    return ok ? kIoDone : kIoFailed;
 }
 
-int SendBlock(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer) {
+BlockResult SendBlock(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer) {
     return TransferBlock(handle, pipe, length, buffer, kIoctlInDirect);
 }
 
-int ReceiveBlock(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer) {
+BlockResult ReceiveBlock(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer) {
     return TransferBlock(handle, pipe, length, buffer, kIoctlOutDirect);
 }
 

@@ -18,24 +18,24 @@ constexpr std::uint32_t kPipeCommand = 0;
 constexpr std::uint32_t kPipeReply = 1;
 constexpr std::uint32_t kPipeFrame = 2;
 
-// Block results.
-constexpr int kBlockOk = 0;
-constexpr int kBlockNoHandle = 10;
-constexpr int kBlockFailed = 12;
+// What a block send or receive gives back.
+enum BlockResult : int { kBlockOk = 0, kBlockNoHandle = 10, kBlockFailed = 12 };
+// What one driver call gives back.
+enum IoResult : int { kIoDone = 0, kIoFailed = -1, kIoNullBuffer = -2, kIoNullHandle = -3 };
 
 // 1 with handle set when the path opens; 0 for no (null or empty) path or a
 // failed open.
 int OpenChannel(DeviceHandle& handle, const char* path);
 // 0 when handle is already null; else closes it, nulls it and returns 1.
 int CloseChannel(DeviceHandle& handle);
-// One driver call with the 4-byte pipe selector as input: -2 null buffer, -3
-// null handle, -1 the call failed, 0 done; *bytes gets the count returned.
-int IoTransfer(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer, std::uint32_t* bytes,
-               std::uint32_t code);
-// 0 when exactly length bytes went (code 0x222051), 10 null handle, 12 failed
-// or short.
-int SendBlock(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer);
+// One driver call with the 4-byte pipe selector as input; *bytes gets the
+// count returned.
+IoResult IoTransfer(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer, std::uint32_t* bytes,
+                    std::uint32_t code);
+// kBlockOk only when exactly length bytes went (code 0x222051); a short
+// transfer is kBlockFailed.
+BlockResult SendBlock(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer);
 // The same with code 0x22204E.
-int ReceiveBlock(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer);
+BlockResult ReceiveBlock(DeviceHandle handle, std::uint32_t pipe, std::uint32_t length, void* buffer);
 
 }  // namespace calidra

@@ -28,7 +28,7 @@ bool TransferFrame(DeviceHandle handle, void* buffer, std::uint32_t byteCount, s
     std::uint32_t ignored = 0;
     IoTransfer(handle, kPipeCommand, CommandPacket::kSize, start.Data(), &ignored, kIoctlOutDirect);
     *returned = 0;
-    *failed = IoTransfer(handle, kPipeFrame, byteCount, buffer, returned, kIoctlInDirect) != 0;
+    *failed = IoTransfer(handle, kPipeFrame, byteCount, buffer, returned, kIoctlInDirect) != kIoDone;
     return !*failed && *returned == byteCount;
 }
 
@@ -47,7 +47,7 @@ bool FrameTransfer::IsBusy() const {
     return streamThread_.Joinable() || singleIdle_.load(std::memory_order_acquire) == 0;
 }
 
-int FrameTransfer::Allocate(int width, int height, int ringSize) {
+FrameTransfer::Result FrameTransfer::Allocate(int width, int height, int ringSize) {
     if (ringSize < 2 || IsBusy()) return kFailed;
     single_.clear();
     single_.shrink_to_fit();
@@ -79,7 +79,7 @@ void FrameTransfer::SingleTransfer(const std::string& path, std::uint32_t byteCo
     CloseChannel(handle);
 }
 
-int FrameTransfer::CaptureSingle(const char* path, std::uint32_t byteCount) {
+FrameTransfer::Result FrameTransfer::CaptureSingle(const char* path, std::uint32_t byteCount) {
     int idle = 1;
     if (!singleIdle_.compare_exchange_strong(idle, 0, std::memory_order_acq_rel)) return kBusy;
     std::string devicePath = path != nullptr ? path : "";
@@ -93,7 +93,7 @@ int FrameTransfer::CaptureSingle(const char* path, std::uint32_t byteCount) {
         true);
     if (started) completion.Wait(Event::kInfinite);
     transfer.Join();
-    int result = started ? singleResult_ : kTransferFailed;
+    Result result = started ? singleResult_ : kTransferFailed;
     // Release: the buffer's new contents and the result are complete before
     // another capture can claim the idle flag.
     singleIdle_.store(1, std::memory_order_release);
@@ -101,7 +101,7 @@ int FrameTransfer::CaptureSingle(const char* path, std::uint32_t byteCount) {
 }
 
 void FrameTransfer::StreamLoop(const std::string& path, std::uint32_t byteCount) {
-    int code = kOk;
+    Result code = kOk;
     bool forgiveShort = true;
     DeviceHandle handle = 0;
     if (!OpenChannel(handle, path.c_str())) code = kOpenFailed;
@@ -139,7 +139,7 @@ void FrameTransfer::StreamLoop(const std::string& path, std::uint32_t byteCount)
     frameEvent_->Set();
 }
 
-int FrameTransfer::StartStream(const char* path, std::uint32_t byteCount) {
+FrameTransfer::Result FrameTransfer::StartStream(const char* path, std::uint32_t byteCount) {
     if (stopped_.load(std::memory_order_acquire) == 0) return kBusy;
     streamThread_.Join();
     std::string devicePath = path != nullptr ? path : "";
@@ -160,7 +160,7 @@ int FrameTransfer::StartStream(const char* path, std::uint32_t byteCount) {
     return kOk;
 }
 
-int FrameTransfer::WaitFrame() {
+FrameTransfer::Result FrameTransfer::WaitFrame() {
     // Acquire: a stream that has ended has stored its error flag first.
     if (stopped_.load(std::memory_order_acquire) == 1)
         return error_.load(std::memory_order_relaxed) == 1 ? kFailed : kOk;
@@ -176,7 +176,7 @@ void FrameTransfer::Deliver(const std::uint16_t* frame, std::uint16_t* destinati
     CopyLinesReversed(frame, destination, static_cast<std::size_t>(width_), static_cast<std::size_t>(height_));
 }
 
-int FrameTransfer::ReadStreamFrame(std::uint16_t* destination) {
+FrameTransfer::Result FrameTransfer::ReadStreamFrame(std::uint16_t* destination) {
     if (destination == nullptr) return kNoBuffer;
     if (ring_.Size() == 0) return kOk;
     Deliver(ring_.Entry(ring_.ReadIndex()), destination);
@@ -184,20 +184,20 @@ int FrameTransfer::ReadStreamFrame(std::uint16_t* destination) {
     return kOk;
 }
 
-int FrameTransfer::ReadSingleFrame(std::uint16_t* destination) {
+FrameTransfer::Result FrameTransfer::ReadSingleFrame(std::uint16_t* destination) {
     if (destination == nullptr) return kNoBuffer;
     if (single_.empty()) return kOk;
     Deliver(single_.data(), destination);
     return kOk;
 }
 
-int FrameTransfer::StopStream() {
+FrameTransfer::Result FrameTransfer::StopStream() {
     if (!streamStarted_) return kOk;
     // Release pairs with the stream thread's acquire of the request.
     stopped_.store(1, std::memory_order_release);
     finishedEvent_->Wait(Event::kInfinite);
     streamThread_.Join();
-    int code = streamResult_.load(std::memory_order_relaxed);
+    Result code = streamResult_.load(std::memory_order_relaxed);
     frameEvent_.reset();
     finishedEvent_.reset();
     error_.store(0, std::memory_order_relaxed);

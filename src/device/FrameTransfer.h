@@ -24,16 +24,17 @@ public:
     static constexpr int kRingSize = 4;
     static constexpr std::uint32_t kFrameWaitMs = 6000;
 
-    // Results.
-    static constexpr int kOk = 0;
-    static constexpr int kFailed = 1;  // invalid argument, or the stream failed / no frame in time
-    static constexpr int kNoFrameYet = 2;
-    static constexpr int kFrameReady = 3;
-    static constexpr int kOutOfMemory = 7;
-    static constexpr int kOpenFailed = 10;
-    static constexpr int kNoBuffer = 14;
-    static constexpr int kTransferFailed = 19;
-    static constexpr int kBusy = 21;
+    enum Result : int {
+        kOk = 0,
+        kFailed = 1,  // invalid argument, or the stream failed / no frame in time
+        kNoFrameYet = 2,
+        kFrameReady = 3,
+        kOutOfMemory = 7,
+        kOpenFailed = 10,
+        kNoBuffer = 14,
+        kTransferFailed = 19,
+        kBusy = 21,
+    };
 
     // deliver receives a frame of Width() x Height() values, line 0 first, and
     // the destination; it corrects the frame into the destination with the
@@ -52,9 +53,9 @@ public:
     static std::uint32_t TransferLengthFor(int width, int height);
 
     // Frees and reallocates the single-frame buffer and ringSize ring entries
-    // for a width x height window: 0, 1 (ringSize below 2, or a capture or
-    // stream is running) or 7.
-    int Allocate(int width, int height, int ringSize);
+    // for a width x height window: kOk, kFailed (ringSize below 2, or a
+    // capture or stream is running) or kOutOfMemory.
+    Result Allocate(int width, int height, int ringSize);
     int Width() const { return width_; }
     int Height() const { return height_; }
     std::uint32_t TransferLength() const { return transferLength_; }
@@ -62,20 +63,20 @@ public:
     bool IsBusy() const;
 
     // One frame of byteCount bytes through path on a thread of its own;
-    // blocks until it is in: 0, 10, 19 or 21.
-    int CaptureSingle(const char* path, std::uint32_t byteCount);
-    // 0 started, 21 already running. A stream that ended by itself is
+    // blocks until it is in: kOk, kOpenFailed, kTransferFailed or kBusy.
+    Result CaptureSingle(const char* path, std::uint32_t byteCount);
+    // kOk started, kBusy already running. A stream that ended by itself is
     // collected first, its result dropped.
-    int StartStream(const char* path, std::uint32_t byteCount);
-    // 1 the stream failed or no frame came in time, 0 or 2 nothing now, 3 a
-    // frame is ready for ReadStreamFrame.
-    int WaitFrame();
-    // destination: Height() lines of Width() values. 0, or 14 when null.
-    int ReadStreamFrame(std::uint16_t* destination);
-    int ReadSingleFrame(std::uint16_t* destination);
-    // The stream's result (0, 10 or 19); 0 when no stream was started since
-    // the last stop.
-    int StopStream();
+    Result StartStream(const char* path, std::uint32_t byteCount);
+    // kFailed the stream failed or no frame came in time, kOk or kNoFrameYet
+    // nothing now, kFrameReady a frame is ready for ReadStreamFrame.
+    Result WaitFrame();
+    // destination: Height() lines of Width() values. kOk, or kNoBuffer when null.
+    Result ReadStreamFrame(std::uint16_t* destination);
+    Result ReadSingleFrame(std::uint16_t* destination);
+    // The stream's result (kOk, kOpenFailed or kTransferFailed); kOk when no
+    // stream was started since the last stop.
+    Result StopStream();
 
     TransferRing& Ring() { return ring_; }
 
@@ -95,7 +96,7 @@ private:
     // Single capture. The idle flag is claimed by compare-and-swap so two
     // callers can never both start one.
     std::atomic<int> singleIdle_{1};
-    int singleResult_ = 0;  // written by the transfer thread before it signals
+    Result singleResult_ = kOk;  // written by the transfer thread before it signals
 
     // Stream. stopped_ is both the stop request and the thread's end marker.
     std::unique_ptr<Event> frameEvent_;
@@ -104,7 +105,7 @@ private:
     bool streamStarted_ = false;  // a stream exists that StopStream has not collected
     std::atomic<int> stopped_{1};
     std::atomic<int> error_{0};
-    std::atomic<int> streamResult_{0};
+    std::atomic<Result> streamResult_{kOk};
 };
 
 }  // namespace calidra

@@ -46,16 +46,16 @@ int SensorControl::SetReg48Mode(int value) {
     return 1;
 }
 
-int SensorControl::SetReg48Bit2(int on) {
-    if (!Modify48(0xFB, on ? 4 : 0)) return -1;
+SensorControl::BitResult SensorControl::SetReg48Bit2(int on) {
+    if (!Modify48(0xFB, on ? 4 : 0)) return kBitFailed;
     bit2_ = on ? 1 : 0;
-    return 0;
+    return kBitSet;
 }
 
-int SensorControl::SetReg48Bit3(int on) {
-    if (!Modify48(0xF7, on ? 8 : 0)) return -1;
+SensorControl::BitResult SensorControl::SetReg48Bit3(int on) {
+    if (!Modify48(0xF7, on ? 8 : 0)) return kBitFailed;
     bit3_ = on ? 1 : 0;
-    return 0;
+    return kBitSet;
 }
 
 int SensorControl::SetTriggerMode(int on) {

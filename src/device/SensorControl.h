@@ -51,10 +51,11 @@ public:
     int SetWord49(int value) override;
     // Bits 0-1 of register 48, the other bits kept. 1/0.
     int SetReg48Mode(int value) override;
-    // Bit 2 / bit 3 of register 48, the other bits kept. 0 on success, -1 on
-    // failure.
-    int SetReg48Bit2(int on);
-    int SetReg48Bit3(int on);
+    // Bit 2 / bit 3 of register 48, the other bits kept. Unlike the setters
+    // above, these give 0 on success.
+    enum BitResult : int { kBitSet = 0, kBitFailed = -1 };
+    BitResult SetReg48Bit2(int on);
+    BitResult SetReg48Bit3(int on);
     // Register 11 = on ? 1 : 0, then register 20 read and discarded. 1, or 0
     // when the write failed.
     int SetTriggerMode(int on);

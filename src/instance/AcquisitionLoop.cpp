@@ -46,7 +46,7 @@ int CCalidra::Prepare() {
 }
 
 int CCalidra::StartPreview() {
-    if (state_ == 1) return 1;
+    if (state_ == AcquisitionState::kPreviewing) return 1;
     if (!Prepare()) return 0;
     SetAutoNuc(autoNuc_.load());
     // The temperature range cannot be chosen on this camera: re-applying it
@@ -55,12 +55,12 @@ int CCalidra::StartPreview() {
     // The stream starts before the thread, so the loop never asks the device
     // for frames of a stream still being set up.
     device_.SetTriggerMode(0);
-    if (device_.StartStream() != 0) {
+    if (device_.StartStream() != FrameTransfer::kOk) {
         SetError(ERR_DEVICE);
         return 0;
     }
-    state_ = 1;
-    stateShown_.store(1);
+    state_ = AcquisitionState::kPreviewing;
+    stateShown_.store(state_);
     running_.store(1);
     wake_.Reset();
     if (!thread_.Start([this] { AcquisitionLoop(); })) {
@@ -74,11 +74,11 @@ int CCalidra::StopAcquisition() {
     running_.store(0);
     wake_.Set();
     thread_.Join();
-    if (state_ == 0) return 1;
-    state_ = 0;
-    stateShown_.store(0);
+    if (state_ == AcquisitionState::kIdle) return 1;
+    state_ = AcquisitionState::kIdle;
+    stateShown_.store(state_);
     device_.SetTriggerMode(0);
-    if (device_.StopStream() != 0) {
+    if (device_.StopStream() != FrameTransfer::kOk) {
         SetError(ERR_DEVICE);
         return 0;
     }
@@ -115,14 +115,14 @@ void CCalidra::AcquisitionLoop() {
         if (running_.load() != 1) continue;
         if (autoNuc_.load() != 0) AutomaticCalibration();
 
-        const int waited = device_.WaitFrame();
-        if (waited == 1) {
+        const FrameTransfer::Result waited = device_.WaitFrame();
+        if (waited == FrameTransfer::kFailed) {
             running_.store(0);
             streamEnded = true;
             break;
         }
-        if (waited != 3) {
-            if (waited == 0 && sleepMs <= 0) wake_.Wait(kIdleWaitMs);
+        if (waited != FrameTransfer::kFrameReady) {
+            if (waited == FrameTransfer::kOk && sleepMs <= 0) wake_.Wait(kIdleWaitMs);
             continue;
         }
         if (paused_.load() != 0) {
@@ -188,7 +188,7 @@ bool CCalidra::StoreFrame(std::uint32_t& id) {
     const std::size_t frameBytes =
         static_cast<std::size_t>(device_.WindowWidth()) * static_cast<std::size_t>(device_.WindowHeight()) * 2u;
     if (slot.raw.ImageSize() < frameBytes ||
-        device_.ReadStreamFrame(reinterpret_cast<std::uint16_t*>(slot.raw.Bits())) != 0) {
+        device_.ReadStreamFrame(reinterpret_cast<std::uint16_t*>(slot.raw.Bits())) != FrameTransfer::kOk) {
         content.unlock();
         position.unlock();
         SetError(ERR_FRAME);

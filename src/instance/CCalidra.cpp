@@ -71,12 +71,12 @@ int CCalidra::SelectCamera(int number) {
     // Setting a camera up rebuilds the frame buffers the stream thread is
     // filling: refused while previewing (also after the stream ended by itself,
     // until Close), the client closes first.
-    if (state_ == 1) {
+    if (state_ == AcquisitionState::kPreviewing) {
         SetError(ERR_CAMERA);
         return 0;
     }
     if (number >= 0 && number < device_.GetDeviceCount() && device_.IsDevicePresent(number) &&
-        device_.SetupCamera(number) == 0)
+        device_.SetupCamera(number) == COPVSdkLib::kOk)
         return 1;
     SetError(ERR_CAMERA);
     return 0;

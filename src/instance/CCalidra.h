@@ -150,8 +150,10 @@ private:
     // Serialises the client operations that start, stop or reconfigure
     // acquisition, should a client call them from several threads.
     std::mutex controlLock_;
-    int state_ = 0;                   // 0 idle, 1 previewing; under controlLock_
-    std::atomic<int> stateShown_{0};  // state_ for parameter 5, read without the lock
+    enum class AcquisitionState { kIdle = 0, kPreviewing = 1 };
+    AcquisitionState state_ = AcquisitionState::kIdle;  // under controlLock_
+    std::atomic<AcquisitionState> stateShown_{
+        AcquisitionState::kIdle};  // state_ for parameter 5, read without the lock
 
     std::atomic<int> sleepMs_{kDefaultSleepMs};
     std::atomic<std::uint32_t> nucStart_{0};

@@ -8,14 +8,14 @@ namespace calidra {
 
 std::uint32_t CCalidra::OneShot() {
     std::lock_guard<std::mutex> guard(controlLock_);
-    if (state_ == 1) return 0;
+    if (state_ == AcquisitionState::kPreviewing) return 0;
     if (!Prepare()) return 0;
     return CaptureIntoRing();
 }
 
 std::uint32_t CCalidra::Trigger() {
     std::lock_guard<std::mutex> guard(controlLock_);
-    if (state_ == 1) return 0;
+    if (state_ == AcquisitionState::kPreviewing) return 0;
     SetError(ERR_UNSUPPORTED);
     if (!Prepare()) return 0;
     const std::uint32_t start = Clock::TimeMs();
@@ -32,7 +32,7 @@ std::uint32_t CCalidra::Trigger() {
 
 std::uint32_t CCalidra::CaptureIntoRing() {
     device_.SetTriggerMode(0);
-    if (device_.CaptureSingle() != 0) return 0;
+    if (device_.CaptureSingle() != FrameTransfer::kOk) return 0;
     std::unique_lock<std::mutex> position(frameRing_.PositionLock());
     if (frameRing_.Empty()) return 0;
     const int next = frameRing_.NextPosition();
@@ -44,7 +44,7 @@ std::uint32_t CCalidra::CaptureIntoRing() {
     const std::size_t frameBytes =
         static_cast<std::size_t>(device_.WindowWidth()) * static_cast<std::size_t>(device_.WindowHeight()) * 2u;
     if (slot.raw.ImageSize() < frameBytes ||
-        device_.ReadSingleFrame(reinterpret_cast<std::uint16_t*>(slot.raw.Bits())) != 0) {
+        device_.ReadSingleFrame(reinterpret_cast<std::uint16_t*>(slot.raw.Bits())) != FrameTransfer::kOk) {
         content.unlock();
         position.unlock();
         SetError(ERR_FRAME);

@@ -51,7 +51,7 @@ int CCalidra::GetParam(int id) {
         case 4:
             return recordKind_.load();
         case 5:
-            return stateShown_.load() == 1 ? 1 : 0;
+            return stateShown_.load() == AcquisitionState::kPreviewing ? 1 : 0;
         case 6:
             return paused_.load();
         case 7:
