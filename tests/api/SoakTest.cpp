@@ -131,6 +131,16 @@ public:
         stop_.store(true);
         if (thread_.joinable()) thread_.join();
     }
+    // Memory is measured while every client rests between two operations: a
+    // still being encoded or a recording being checked at that moment would
+    // look like growth. Waits (with a hang guard) until the client rests.
+    void Hold() {
+        hold_.store(true);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!held_.load() && !stop_.load() && thread_.joinable() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    void Resume() { hold_.store(false); }
 
 private:
     struct Recording {
@@ -142,6 +152,7 @@ private:
         Client client;
         if (!client.Initialize() || Calidra_SetCameraNumber(client.Handle(), camera_) != 1) {
             tally_.Problem("a long-lived client could not start");
+            held_.store(true);
             return;
         }
         const unsigned long h = client.Handle();
@@ -153,6 +164,12 @@ private:
         std::uint64_t seen = 0;
         std::size_t done = 0;
         while (!stop_.load()) {
+            if (hold_.load()) {
+                held_.store(true);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            held_.store(false);
             if (done == client.Frames().size()) {
                 client.ForgetFrames();
                 done = 0;
@@ -290,6 +307,8 @@ private:
     std::filesystem::path dir_;
     Tally& tally_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> hold_{false};
+    std::atomic<bool> held_{false};
     std::thread thread_;
     std::uint64_t recordings_ = 0;
     std::uint64_t sinceSwitch_ = 0;
@@ -348,10 +367,16 @@ TEST(Soak, ManyInstancesCycleWhileClientsReadSaveTuneAndRecord) {
 
     // Checkpoints while no cycling instance exists, so both see the same set
     // of live instances.
+    auto measure = [&clients] {
+        for (auto& client : clients) client->Hold();
+        const MemoryUse now = MemoryNow();
+        for (auto& client : clients) client->Resume();
+        return now;
+    };
     RunCycles(warmUp, tally);
-    const MemoryUse afterWarmUp = MemoryNow();
+    const MemoryUse afterWarmUp = measure();
     RunCycles(cycles - warmUp, tally);
-    const MemoryUse atEnd = MemoryNow();
+    const MemoryUse atEnd = measure();
 
     for (auto& client : clients) client->Stop();
     clients.clear();
