@@ -7,6 +7,11 @@
 // A sanitizer build runs fewer cycles (the leak checker looks at the end);
 // CALIDRA_SOAK_CYCLES sets the number for a longer or shorter run.
 #include <malloc.h>
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <psapi.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -84,6 +89,17 @@ MemoryUse MemoryNow() {
     for (int look = 0; look < kLooks; ++look) {
         if (look > 0) std::this_thread::sleep_for(std::chrono::milliseconds(25));
         for (int camera = 0; camera < kCameras; ++camera) CalidraSim_ClearCommandLog(camera);
+#if defined(_WIN32)
+        _heapmin();
+        PROCESS_MEMORY_COUNTERS counters{};
+        GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+        least.residentKiB = std::min(least.residentKiB, static_cast<std::int64_t>(counters.WorkingSetSize / 1024));
+        std::int64_t used = 0;
+        _HEAPINFO entry{};
+        while (_heapwalk(&entry) == _HEAPOK)
+            if (entry._useflag == _USEDENTRY) used += static_cast<std::int64_t>(entry._size);
+        least.heapKiB = std::min(least.heapKiB, used / 1024);
+#else
         malloc_trim(0);
         std::ifstream statm("/proc/self/statm");
         std::int64_t pages = 0, resident = 0;
@@ -91,6 +107,7 @@ MemoryUse MemoryNow() {
         least.residentKiB = std::min(least.residentKiB, resident * 4);  // 4 KiB pages here
         const struct mallinfo2 info = mallinfo2();
         least.heapKiB = std::min(least.heapKiB, static_cast<std::int64_t>((info.uordblks + info.hblkhd) / 1024));
+#endif
     }
     return least;
 }
