@@ -3,9 +3,9 @@
 #include <httplib.h>
 
 #include <charconv>
+#include <cmath>
 #include <fstream>
 
-#include "ErrorCodes.h"
 #include "JsonObject.h"
 #include "LibraryPalette.h"
 #include "Numbers.h"
@@ -17,6 +17,7 @@ namespace calidra::tool {
 namespace {
 
 constexpr const char* kJson = "application/json";
+constexpr long long kInternalEveryMs = 1000;
 
 void Answer(httplib::Response& response, int status, const JsonObject& body) {
     response.status = status;
@@ -77,15 +78,11 @@ void HttpRoutes::Install(httplib::Server& server) {
     server.Get("/api/frame", [this](const Request& q, Response& r) { Frame(q, r); });
     server.Get("/api/palette", [this](const Request&, Response& r) { Palette(r); });
     server.Get("/stream.mjpeg", [this](const Request&, Response& r) { Stream(r); });
-    server.Post("/api/nuc", [this](const Request& q, Response& r) {
-        if (MayControl(q, r)) Nuc(r);
-    });
+    server.Post("/api/nuc", control(&HttpRoutes::Nuc));
     server.Post("/api/param", control(&HttpRoutes::Param));
     server.Post("/api/snapshot", control(&HttpRoutes::Snapshot));
     server.Post("/api/record", control(&HttpRoutes::Record));
-    server.Get("/api/files", [this](const Request& q, Response& r) {
-        if (MayControl(q, r)) Files(r);
-    });
+    server.Get("/api/files", control(&HttpRoutes::Files));
     server.Get("/files/([^/]+)", control(&HttpRoutes::File));
 }
 
@@ -115,8 +112,10 @@ void HttpRoutes::Status(httplib::Response& response) {
     const FrameHub::Newest newest = hub_.Current();
     camera_.Call([&](Camera& camera) {
         const unsigned long handle = camera.Handle();
-        int ok = 0;
-        const float internal = Calidra_GetInternalTemperature(handle, &ok);
+        if (internal_.atMs < 0 || NowMs() - internal_.atMs >= kInternalEveryMs) {
+            internal_.celsius = Calidra_GetInternalTemperature(handle, &internal_.ok);
+            internal_.atMs = NowMs();
+        }
         const long long holdOff = Calidra_GetParam(handle, CALIDRA_PARAM_NUC_HOLD_OFF_MS);
         const long long asked = nucAskedMs_.load();
         const long long remaining = asked < 0 ? 0 : std::max(0LL, asked + holdOff - NowMs());
@@ -127,7 +126,7 @@ void HttpRoutes::Status(httplib::Response& response) {
             .Add("frameId", newest.id)
             .Add("frames", static_cast<long long>(newest.count))
             .Add("fps", Calidra_GetParam(handle, CALIDRA_PARAM_FRAME_RATE_X100) / 100.0, 2)
-            .Add("internalTemperature", ok ? double(internal) : std::nan(""), 2)
+            .Add("internalTemperature", internal_.ok ? double(internal_.celsius) : std::nan(""), 2)
             .Add("range", JsonObject()
                               .Add("auto", Calidra_GetParam(handle, CALIDRA_PARAM_AUTO_RANGE))
                               .Add("low", Calidra_GetParam(handle, CALIDRA_PARAM_RANGE_LOW))
@@ -186,7 +185,7 @@ void HttpRoutes::Frame(const httplib::Request& request, httplib::Response& respo
 
 void HttpRoutes::Palette(httplib::Response& response) const { response.set_content(palette_, kJson); }
 
-void HttpRoutes::Nuc(httplib::Response& response) {
+void HttpRoutes::Nuc(const httplib::Request&, httplib::Response& response) {
     const long long holdOff = camera_.Call([](Camera& camera) {
         Calidra_Nuc(camera.Handle());
         return Calidra_GetParam(camera.Handle(), CALIDRA_PARAM_NUC_HOLD_OFF_MS);
@@ -261,7 +260,7 @@ void HttpRoutes::Record(const httplib::Request& request, httplib::Response& resp
                .Add("bytes", state.bytes));
 }
 
-void HttpRoutes::Files(httplib::Response& response) const {
+void HttpRoutes::Files(const httplib::Request&, httplib::Response& response) {
     std::string list = "[";
     for (const StoredFile& file : files_.List()) list += (list.size() > 1 ? "," : "") + FileJson(file).Text();
     Answer(response, 200, JsonObject().AddRaw("files", list + "]"));

@@ -38,11 +38,11 @@ private:
     void Status(httplib::Response& response);
     void Frame(const httplib::Request& request, httplib::Response& response);
     void Palette(httplib::Response& response) const;
-    void Nuc(httplib::Response& response);
+    void Nuc(const httplib::Request& request, httplib::Response& response);
     void Param(const httplib::Request& request, httplib::Response& response);
     void Snapshot(const httplib::Request& request, httplib::Response& response);
     void Record(const httplib::Request& request, httplib::Response& response);
-    void Files(httplib::Response& response) const;
+    void Files(const httplib::Request& request, httplib::Response& response);
     void File(const httplib::Request& request, httplib::Response& response);
     void Stream(httplib::Response& response);
 
@@ -55,6 +55,13 @@ private:
     const std::string palette_;
     // When the latest calibration was asked for here (steady clock, ms).
     std::atomic<long long> nucAskedMs_{-1};
+    // The internal temperature is a register exchange with the camera, so many
+    // viewers share one reading a second. Guarded by the camera's call lock.
+    struct Reading {
+        long long atMs = -1;
+        int ok = 0;
+        float celsius = 0;
+    } internal_;
 };
 
 }  // namespace calidra::tool

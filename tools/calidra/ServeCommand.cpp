@@ -87,6 +87,9 @@ int RunServe(CommandArgs args) {
     const std::string url = address->Url(port);
     console.Out("serving camera " + std::to_string(camera->Index()) + " (" + camera->Name(camera->Index()) + ") at " +
                 url + (token.empty() ? "" : "?token=" + token));
+    if (address->host == "0.0.0.0" || address->host == "::") {
+        console.Out("(from other machines, put this machine's name or address in place of " + address->host + ")");
+    }
     if (!token.empty()) console.Out("control requests and files need the token " + token);
     console.Out("files go to " + files.Folder().string() + "; Ctrl-C stops");
 
