@@ -114,6 +114,11 @@ function draw() {
   for (let i = 0; i < values.length; i++) pixels[i] = colours[values[i]];
   context.putImageData(image, 0, 0);
   drawBar(lo, hi);
+  if (!view.manual) {
+    // The fields show the automatic range, a start for a manual one.
+    $("range-min").value = format(lo, 1);
+    $("range-max").value = format(hi, 1);
+  }
   placeMarker("mark-hot", frame.hot);
   placeMarker("mark-cold", frame.cold);
   placeMarker("mark-centre", frame.centre);
@@ -387,30 +392,27 @@ function setRangeMode(manual) {
   }
   $("range-min").disabled = !manual;
   $("range-max").disabled = !manual;
-  if (manual && view.frame) {
-    const { lo, hi } = range();
-    $("range-min").value = format(lo, 1);
-    $("range-max").value = format(hi, 1);
-  }
   readManualRange(manual);
 }
 
+// A range that does not make sense (a field being typed into) keeps the one before.
 function readManualRange(manual) {
   const lo = toValue(parseFloat($("range-min").value));
   const hi = toValue(parseFloat($("range-max").value));
-  view.manual = manual && lo < hi ? { lo, hi } : null;
+  if (!manual) view.manual = null;
+  else if (lo < hi) view.manual = { lo, hi };
+  else if (!view.manual && view.frame) view.manual = range();
   draw();
 }
 
 function setUnits(fahrenheit) {
-  const manual = view.manual;
   view.fahrenheit = fahrenheit;
   for (const button of $("units").children) {
     button.classList.toggle("on", (button.dataset.unit === "F") === fahrenheit);
   }
-  if (manual) {
-    $("range-min").value = format(manual.lo, 1);
-    $("range-max").value = format(manual.hi, 1);
+  if (view.manual) {
+    $("range-min").value = format(view.manual.lo, 1);
+    $("range-max").value = format(view.manual.hi, 1);
   }
   $("bar-labels").dataset.texts = "";
   $("bar-unit").textContent = unit();
