@@ -193,12 +193,15 @@ TEST_F(ToolServe, FramePollsWaitForANewerFrame) {
     Start({"--set", "nuc-hold-off-ms=20000"});
     std::set<unsigned> seen = {Le(FirstFrame(), 8, 4)};
     unsigned latest = *seen.begin();
-    for (int i = 0; i < 5; ++i) {
+    // A busy machine may keep a frame from coming within the poll's second (204).
+    for (int polls = 0; seen.size() < 6 && polls < 60; ++polls) {
         auto result = client_->Get("/api/frame?after=" + std::to_string(latest));
+        if (result->status == 204) continue;
         ASSERT_EQ(result->status, 200);
         latest = Le(result->body, 8, 4);
-        EXPECT_TRUE(seen.insert(latest).second) << latest;
+        ASSERT_TRUE(seen.insert(latest).second) << latest;
     }
+    EXPECT_EQ(seen.size(), 6u);
     EXPECT_EQ(client_->Get("/api/frame?after=-1")->status, 400);
     EXPECT_EQ(client_->Get("/api/frame?format=gif")->status, 400);
 
