@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <regex>
 #include <set>
 #include <thread>
@@ -251,6 +252,19 @@ TEST_F(ToolServe, SnapshotsAndRecordingsAreWholeFilesOfferedForDownload) {
     EXPECT_EQ(Post("/api/record", "action=stop")->status, 409);
     const std::string files = client_->Get("/api/files")->body;
     for (const std::string& name : {rawName, JsonText(png->body, "name"), aviName}) EXPECT_THAT(files, HasSubstr(name));
+}
+
+TEST_F(ToolServe, FilesThatCannotBeWrittenAreReportedWithTheLibrarysCode) {
+    Start();
+    FirstFrame();
+    std::filesystem::remove_all(Path("out"));
+    auto record = Post("/api/record", "action=start");
+    EXPECT_EQ(record->status, 500);
+    EXPECT_THAT(record->body, HasSubstr("could not be opened: ERR_FILE (9)"));
+    EXPECT_EQ(Post("/api/record", "action=stop")->status, 409);
+    auto snapshot = Post("/api/snapshot", "type=png");
+    EXPECT_EQ(snapshot->status, 500);
+    EXPECT_THAT(snapshot->body, HasSubstr("Calidra_SaveA failed: ERR_FILE (9)"));
 }
 
 TEST_F(ToolServe, ViewersBeyondTheCapGet503AndALeavingViewerFreesItsPlace) {

@@ -11,7 +11,7 @@ constexpr std::chrono::seconds kFrameWait(5);
 
 }  // namespace
 
-void LiveRecording::WaitTwoFrames() { hub_.WaitCount(hub_.Current().count + 2, kFrameWait); }
+bool LiveRecording::WaitTwoFrames() { return hub_.WaitCount(hub_.Current().count + 2, kFrameWait); }
 
 bool LiveRecording::LibraryRecording() {
     return camera_.Call([](Camera& camera) { return Calidra_GetParam(camera.Handle(), CALIDRA_PARAM_RECORDING); }) != 0;
@@ -30,8 +30,9 @@ LiveRecording::Result LiveRecording::Start(const RecordKind& kind, std::string* 
     camera_.Call([&](Camera& camera) { return Calidra_RecA(camera.Handle(), path.c_str(), kind.kind); });
     started_ = std::chrono::steady_clock::now();
     active_ = true;
-    WaitTwoFrames();
-    if (hub_.Streaming() && !LibraryRecording()) {
+    // Without frames (a calibration, a stopped stream) the file opens at the
+    // next stored one, and whether it can be is not known yet.
+    if (WaitTwoFrames() && !LibraryRecording()) {
         camera_.Call([](Camera& camera) { return Calidra_RecA(camera.Handle(), "", CALIDRA_RECORD_NONE); });
         active_ = false;
         stopped_ = std::chrono::steady_clock::now();

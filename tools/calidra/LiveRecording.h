@@ -46,7 +46,8 @@ public:
 private:
     // The library opens and closes the file at a frame; the first frame
     // announced after the request may come from a pass that began before it.
-    void WaitTwoFrames();
+    // False when the two did not come.
+    bool WaitTwoFrames();
     bool LibraryRecording();
 
     LiveCamera& camera_;
