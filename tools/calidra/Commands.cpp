@@ -14,6 +14,7 @@ constexpr CommandEntry kCommands[] = {
     {"nuc", "run a shutter calibration", RunNuc},
     {"nuc-data", "save or load correction data", RunNucData},
     {"convert", "turn raw and temperature files into PNG, TIFF or CSV", RunConvert},
+    {"serve", "the live camera in a web browser, with its controls", RunServe},
     {"demo", "the tour of the SDK that './run demo' shows", RunDemo},
 };
 
