@@ -1,6 +1,7 @@
 #include "Numbers.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace calidra::tool {
@@ -55,6 +56,14 @@ std::string Numbers::ShortestFloat(float value) {
     auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
     if (error != std::errc()) return "nan";
     return std::string(buffer, end);
+}
+
+std::uint16_t Numbers::Centikelvin(float degreesCelsius) {
+    const double centikelvin = std::round((double(degreesCelsius) + 273.15) * 100.0);
+    // Not-a-number fails both tests and becomes 0; everything else is clamped.
+    if (centikelvin >= 65535.0) return 65535;
+    if (centikelvin > 0.0) return static_cast<std::uint16_t>(centikelvin);
+    return 0;
 }
 
 }  // namespace calidra::tool

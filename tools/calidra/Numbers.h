@@ -1,6 +1,8 @@
-// Strict parsing of numbers from the command line: the whole text or nothing.
+// Strict parsing of numbers from the command line (the whole text or nothing),
+// and the number forms the tool's outputs share.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +22,9 @@ public:
     static std::string Fixed(double value, int decimals);
     // The shortest text that reads back as the same float.
     static std::string ShortestFloat(float value);
+    // A temperature as a 16-bit sample in hundredths of a kelvin:
+    // (degrees C + 273.15) x 100 rounded, clamped to 0..65535; unknown (NaN) 0.
+    static std::uint16_t Centikelvin(float degreesCelsius);
 };
 
 }  // namespace calidra::tool
