@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "Catalog.h"
-#include "ErrorCodes.h"
 #include "CentiKelvin.h"
+#include "ErrorCodes.h"
 #include "Numbers.h"
 
 using calidra::tool::Catalog;
