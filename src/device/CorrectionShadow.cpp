@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 namespace calidra {
 
@@ -72,6 +73,22 @@ private:
 };
 
 }  // namespace
+
+CorrectionShadow::CorrectionShadow(CorrectionShadow&& other) noexcept { *this = std::move(other); }
+
+CorrectionShadow& CorrectionShadow::operator=(CorrectionShadow&& other) noexcept {
+    if (this != &other) {
+        memory_ = std::move(other.memory_);
+        pixels_ = std::exchange(other.pixels_, 0);
+        quads_ = std::exchange(other.quads_, nullptr);
+        low_ = std::exchange(other.low_, nullptr);
+        offset_ = std::exchange(other.offset_, nullptr);
+        high_ = std::exchange(other.high_, nullptr);
+        doubleOnly_ = std::exchange(other.doubleOnly_, 0);
+        exact_ = std::exchange(other.exact_, 0);
+    }
+    return *this;
+}
 
 bool CorrectionShadow::Reserve(std::size_t pixels) {
     constexpr std::size_t kBytesPerPixel = 4 * sizeof(double) + 2 * sizeof(float) + sizeof(std::uint16_t);

@@ -63,6 +63,11 @@ public:
     // NaN shadows, which send every level of them to the double planes.
     static constexpr double kMaxMagnitude = 0x1p24;
 
+    CorrectionShadow() = default;
+    // The moved-from shadows are left empty.
+    CorrectionShadow(CorrectionShadow&& other) noexcept;
+    CorrectionShadow& operator=(CorrectionShadow&& other) noexcept;
+
     // Rebuilds the shadows from four planes of one size, rounding to nearest
     // whatever the caller's rounding mode. false, and no shadows, when the
     // memory for them cannot be had.
