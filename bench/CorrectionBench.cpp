@@ -173,12 +173,27 @@ struct RandomCorrectionData {
 
 enum class ShadowData { kDecimal, kCamera, kRandom };
 
+// The double kernel of the same path, or the best one for a path only the shadows have.
+CorrectionKernel DoubleKernelBeside(ShadowPath path) {
+    switch (path) {
+        case ShadowPath::kScalar:
+            return CorrectionKernelFor(CorrectionPath::kScalar);
+        case ShadowPath::kSse2:
+            return CorrectionKernelFor(CorrectionPath::kSse2);
+        case ShadowPath::kAvx2:
+            return CorrectionKernelFor(CorrectionPath::kAvx2);
+        case ShadowPath::kAvx512:
+            break;
+    }
+    return CorrectionKernelFor(BestCorrectionPath());
+}
+
 // The pass through the float shadows beside the double kernel of the same path
 // (the pass before the shadows) and beside the byte mover of the four double
 // planes; fallback_pct is the share of pixels the bound left to the doubles.
-void BM_ShadowCorrection(benchmark::State& state, CorrectionPath path, ShadowData which, bool cold) {
+void BM_ShadowCorrection(benchmark::State& state, ShadowPath path, ShadowData which, bool cold) {
     const ShadowKernel kernel = ShadowKernelFor(path);
-    const CorrectionKernel doubles = CorrectionKernelFor(path);
+    const CorrectionKernel doubles = DoubleKernelBeside(path);
     if (kernel == nullptr) return state.SkipWithError("this processor lacks the instructions");
     CorrectionPlanes* planes = nullptr;
     const std::uint16_t* pristine = nullptr;
@@ -224,13 +239,16 @@ void BM_ShadowCorrection(benchmark::State& state, CorrectionPath path, ShadowDat
 const bool kShadowRegistered = [] {
     struct Variant {
         const char* name;
-        CorrectionPath path;
+        ShadowPath path;
         ShadowData data;
     };
-    const CorrectionPath best = BestCorrectionPath();
-    const Variant variants[] = {{"scalar", CorrectionPath::kScalar, ShadowData::kDecimal},
-                                {"sse2", CorrectionPath::kSse2, ShadowData::kDecimal},
-                                {"avx2", CorrectionPath::kAvx2, ShadowData::kDecimal},
+    // Each path on data-set planes, then the path the device uses on each kind of planes.
+    const ShadowPath best = BestShadowPath();
+    const Variant variants[] = {{"scalar", ShadowPath::kScalar, ShadowData::kDecimal},
+                                {"sse2", ShadowPath::kSse2, ShadowData::kDecimal},
+                                {"avx2", ShadowPath::kAvx2, ShadowData::kDecimal},
+                                {"avx512", ShadowPath::kAvx512, ShadowData::kDecimal},
+                                {"dataset", best, ShadowData::kDecimal},
                                 {"camera", best, ShadowData::kCamera},
                                 {"random", best, ShadowData::kRandom}};
     for (bool cold : {false, true}) {

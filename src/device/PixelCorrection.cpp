@@ -24,7 +24,7 @@ CorrectionKernel ActiveKernel() {
     return kernel;
 }
 ShadowKernel ActiveShadowKernel() {
-    static const ShadowKernel kernel = ShadowKernelFor(BestCorrectionPath());
+    static const ShadowKernel kernel = ShadowKernelFor(BestShadowPath());
     return kernel;
 }
 

@@ -52,17 +52,42 @@ void CorrectShadowScalar(const std::uint16_t* in, std::uint16_t* out, std::size_
     }
 }
 
-ShadowKernel ShadowKernelFor(CorrectionPath path) {
-    if (!CorrectionPathAvailable(path)) return nullptr;
+bool ShadowPathAvailable(ShadowPath path) {
     switch (path) {
-        case CorrectionPath::kScalar:
+        case ShadowPath::kScalar:
+            return CorrectionPathAvailable(CorrectionPath::kScalar);
+        case ShadowPath::kSse2:
+            return CorrectionPathAvailable(CorrectionPath::kSse2);
+        case ShadowPath::kAvx2:
+            return CorrectionPathAvailable(CorrectionPath::kAvx2);
+        case ShadowPath::kAvx512:
+            // Also false where the operating system does not save the wide registers.
+            __builtin_cpu_init();
+            return CorrectionPathAvailable(CorrectionPath::kAvx2) && __builtin_cpu_supports("avx512f");
+    }
+    return false;
+}
+
+ShadowKernel ShadowKernelFor(ShadowPath path) {
+    if (!ShadowPathAvailable(path)) return nullptr;
+    switch (path) {
+        case ShadowPath::kScalar:
             return CorrectShadowScalar;
-        case CorrectionPath::kSse2:
+        case ShadowPath::kSse2:
             return CorrectShadowSse2;
-        case CorrectionPath::kAvx2:
+        case ShadowPath::kAvx2:
             return CorrectShadowAvx2;
+        case ShadowPath::kAvx512:
+            return CorrectShadowAvx512;
     }
     return nullptr;
+}
+
+ShadowPath BestShadowPath() {
+    for (ShadowPath path : {ShadowPath::kAvx512, ShadowPath::kAvx2}) {
+        if (ShadowPathAvailable(path)) return path;
+    }
+    return ShadowPath::kSse2;
 }
 
 bool ShadowBoundHolds() { return (_mm_getcsr() & kRoundingControl) == 0; }

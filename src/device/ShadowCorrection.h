@@ -26,16 +26,26 @@ struct ShadowRun {
 using ShadowKernel = void (*)(const std::uint16_t* in, std::uint16_t* out, std::size_t count, const ShadowRun& run,
                               DeferredPixels& deferred);
 
+// The shadow kernels' paths: those of the double kernels, and AVX-512, which
+// only the shadow pass has.
+enum class ShadowPath { kScalar, kSse2, kAvx2, kAvx512 };
+
 void CorrectShadowScalar(const std::uint16_t* in, std::uint16_t* out, std::size_t count, const ShadowRun& run,
                          DeferredPixels& deferred);
 void CorrectShadowSse2(const std::uint16_t* in, std::uint16_t* out, std::size_t count, const ShadowRun& run,
                        DeferredPixels& deferred);
-// Only where CorrectionPathAvailable(kAvx2).
+// Only where ShadowPathAvailable(kAvx2).
 void CorrectShadowAvx2(const std::uint16_t* in, std::uint16_t* out, std::size_t count, const ShadowRun& run,
                        DeferredPixels& deferred);
+// Sixteen floats at a time; only where ShadowPathAvailable(kAvx512).
+void CorrectShadowAvx512(const std::uint16_t* in, std::uint16_t* out, std::size_t count, const ShadowRun& run,
+                         DeferredPixels& deferred);
 
+bool ShadowPathAvailable(ShadowPath path);
 // The kernel of a path, or nullptr when this processor cannot run it.
-ShadowKernel ShadowKernelFor(CorrectionPath path);
+ShadowKernel ShadowKernelFor(ShadowPath path);
+// The fastest path this processor runs; what the per-frame pass uses.
+ShadowPath BestShadowPath();
 
 // The bound assumes rounding to nearest; a client may have changed the mode of
 // the thread that corrects (a new thread inherits its creator's). false then,

@@ -12,7 +12,7 @@ namespace calidra {
 
 namespace {
 
-// Eight pixels through their shadows; see the four-pixel version.
+// Eight pixels through their shadows; see the four-pixel version (SSE2).
 __attribute__((always_inline)) inline __m256i ShadowEight(__m128i levels, __m128i highBits, const float* low,
                                                           const float* offset, int* decided) {
     const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));

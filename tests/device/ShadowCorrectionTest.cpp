@@ -128,7 +128,7 @@ void FillDataSetLike(Planes& p, std::uint64_t seed) {
     }
 }
 
-class ShadowKernels : public ::testing::TestWithParam<CorrectionPath> {
+class ShadowKernels : public ::testing::TestWithParam<ShadowPath> {
 protected:
     void SetUp() override {
         kernel = ShadowKernelFor(GetParam());
@@ -227,19 +227,15 @@ TEST_P(ShadowKernels, AnyLengthAndStartWritesExactlyTheRun) {
     }
 }
 
+std::string PathName(const ::testing::TestParamInfo<ShadowPath>& info) {
+    static const char* const kNames[] = {"Scalar", "Sse2", "Avx2", "Avx512"};
+    return kNames[static_cast<int>(info.param)];
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, ShadowKernels,
-                         ::testing::Values(CorrectionPath::kScalar, CorrectionPath::kSse2, CorrectionPath::kAvx2),
-                         [](const ::testing::TestParamInfo<CorrectionPath>& info) {
-                             switch (info.param) {
-                                 case CorrectionPath::kScalar:
-                                     return std::string("Scalar");
-                                 case CorrectionPath::kSse2:
-                                     return std::string("Sse2");
-                                 case CorrectionPath::kAvx2:
-                                     return std::string("Avx2");
-                             }
-                             return std::string("Unknown");
-                         });
+                         ::testing::Values(ShadowPath::kScalar, ShadowPath::kSse2, ShadowPath::kAvx2,
+                                           ShadowPath::kAvx512),
+                         PathName);
 
 }  // namespace
 }  // namespace calidra
