@@ -10,6 +10,8 @@ CorrectionPlanes::CorrectionPlanes() : width_(kFrameWidth), height_(kFrameHeight
 
 void CorrectionPlanes::ReleasePlanes() {
     for (auto& plane : planes_) std::vector<double>().swap(plane);
+    shadow_.Clear();
+    shadowCurrent_ = false;
 }
 
 int CorrectionPlanes::InitPlanes(int width, int height) {
@@ -30,6 +32,14 @@ int CorrectionPlanes::InitPlanes(int width, int height) {
         return 0;
     }
     return 1;
+}
+
+const CorrectionShadow* CorrectionPlanes::Shadow() {
+    if (!HasPlanes()) return nullptr;
+    if (!shadowCurrent_) {
+        shadowCurrent_ = shadow_.Build(planes_[kGain], planes_[kOffset], planes_[kShutterOffset], planes_[kScale]);
+    }
+    return shadowCurrent_ ? &shadow_ : nullptr;
 }
 
 }  // namespace calidra
