@@ -1,5 +1,6 @@
 #include "device/FrameTransfer.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -49,16 +50,22 @@ bool FrameTransfer::IsBusy() const {
 
 int FrameTransfer::Allocate(int width, int height, int ringSize) {
     if (ringSize < 2 || IsBusy()) return kFailed;
-    single_.clear();
-    single_.shrink_to_fit();
-    ring_.Release();
+    const std::uint32_t length = TransferLengthFor(width, height);
     width_ = width;
     height_ = height;
-    transferLength_ = TransferLengthFor(width, height);
-    try {
-        single_.assign(transferLength_, 0);
-    } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
+    if (length == transferLength_ && single_.size() == length) {
+        // Buffers of the same length are zeroed where they are.
+        std::fill(single_.begin(), single_.end(), std::uint16_t{0});
+    } else {
+        single_.clear();
+        single_.shrink_to_fit();
+        ring_.Release();
+        transferLength_ = length;
+        try {
+            single_.assign(transferLength_, 0);
+        } catch (const std::bad_alloc&) {
+            return kOutOfMemory;
+        }
     }
     if (!ring_.Allocate(ringSize, transferLength_)) return kOutOfMemory;
     return kOk;

@@ -1,10 +1,18 @@
 #include "device/TransferRing.h"
 
+#include <algorithm>
 #include <new>
 
 namespace calidra {
 
 bool TransferRing::Allocate(int entries, std::size_t words) {
+    // The same ring again is zeroed where it is: each preview and camera
+    // set-up asks for the full window's ring anew.
+    if (entries > 0 && entries == Size() && words == words_) {
+        for (auto& entry : entries_) std::fill(entry.begin(), entry.end(), std::uint16_t{0});
+        ResetIndexes();
+        return true;
+    }
     Release();
     try {
         std::vector<std::vector<std::uint16_t>> fresh;
