@@ -1,6 +1,5 @@
 #include "device/FrameTransfer.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -50,22 +49,18 @@ bool FrameTransfer::IsBusy() const {
 
 int FrameTransfer::Allocate(int width, int height, int ringSize) {
     if (ringSize < 2 || IsBusy()) return kFailed;
-    const std::uint32_t length = TransferLengthFor(width, height);
     width_ = width;
     height_ = height;
-    if (length == transferLength_ && single_.size() == length) {
-        // Buffers of the same length are zeroed where they are.
-        std::fill(single_.begin(), single_.end(), std::uint16_t{0});
-    } else {
+    transferLength_ = TransferLengthFor(width, height);
+    // The buffers keep their memory from one window to the next: every preview
+    // and camera set-up asks for the full window again, often after a smaller one.
+    try {
+        single_.assign(transferLength_, 0);
+    } catch (const std::bad_alloc&) {
         single_.clear();
         single_.shrink_to_fit();
         ring_.Release();
-        transferLength_ = length;
-        try {
-            single_.assign(transferLength_, 0);
-        } catch (const std::bad_alloc&) {
-            return kOutOfMemory;
-        }
+        return kOutOfMemory;
     }
     if (!ring_.Allocate(ringSize, transferLength_)) return kOutOfMemory;
     return kOk;
