@@ -14,6 +14,7 @@ constexpr CommandEntry kCommands[] = {
     {"nuc", "run a shutter calibration", RunNuc},
     {"nuc-data", "save or load correction data", RunNucData},
     {"convert", "turn raw and temperature files into PNG, TIFF or CSV", RunConvert},
+    {"repair", "make a recording whose process died whole again", RunRepair},
     {"demo", "the tour of the SDK that './run demo' shows", RunDemo},
 };
 

@@ -19,6 +19,7 @@ int RunParam(CommandArgs args);
 int RunNuc(CommandArgs args);
 int RunNucData(CommandArgs args);
 int RunConvert(CommandArgs args);
+int RunRepair(CommandArgs args);
 int RunDemo(CommandArgs args);
 
 struct CommandEntry {
