@@ -176,6 +176,24 @@ protected:
         return colour;
     }
 
+    // Waits until the newest stored frame holds frame as the camera sends it
+    // (sensor line 0 last). A frame set while previewing reaches the ring only
+    // after those the transfer buffers already hold, however many messages
+    // come first.
+    bool WaitUntilStored(const Frame& frame) {
+        std::vector<std::uint16_t> raw(kPixels);
+        return WaitUntil([&] {
+            const unsigned long id = Calidra_GetNewID(handle);
+            if (id == 0 || Calidra_GetRaw(handle, id, raw.data(), kRawBytes) != 1) return false;
+            for (int line = 0; line < kHeight; ++line) {
+                const auto stored = raw.begin() + static_cast<std::ptrdiff_t>(kHeight - 1 - line) * kWidth;
+                if (!std::equal(stored, stored + kWidth, frame.begin() + static_cast<std::ptrdiff_t>(line) * kWidth))
+                    return false;
+            }
+            return true;
+        });
+    }
+
     // Takes messages until count more frames were announced; codes posted on
     // the way are kept in errorsSeen.
     bool WaitFrames(int count) {
