@@ -66,7 +66,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static std::vector<std::uint16_t> frame(kFramePixels);
 
     DataSetLoader::LocateSections(data, size);
-    if (correction.LoadDataSet(data, size, sensor) != 1) return 0;
+    // A file that is no data set changes nothing: marks in the state show it.
+    const std::int32_t tag = correction.Planes().TagValue() ^ 0x5EED;
+    correction.Planes().SetTagValue(tag);
+    const std::size_t badPixels = correction.BadPixels().Entries().size();
+    if (correction.LoadDataSet(data, size, sensor) != 1) {
+        if (correction.Planes().TagValue() != tag || correction.BadPixels().Entries().size() != badPixels)
+            __builtin_trap();
+        return 0;
+    }
 
     // The correction kernels, which AddressSanitizer leaves alone here, rely on it.
     if (!correction.Planes().Covers(kFramePixels)) __builtin_trap();
