@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "ToolFixture.h"
@@ -136,9 +137,13 @@ TEST_F(ToolRepair, KilledRawAndTemperatureStreamsAreCutToWholeFrames) {
         EXPECT_TRUE(std::equal(whole.begin(), whole.end(), killed.begin()));
         EXPECT_THAT(Tool({"repair", Path(name)}).out, HasSubstr("nothing to repair"));
     }
-    // A headerless file whose name does not tell its kind is not guessed at.
+    // A headerless file whose name does not tell its kind is not guessed at,
+    // and a file another program has open is not replaced under it.
     TestFiles::Write(Path("frames.bin"), std::vector<unsigned char>(1000));
     EXPECT_EQ(Tool({"repair", Path("frames.bin")}).exitCode, 2);
+    std::ifstream reader(Path("frames.bin"));
+    ProcessResult busy = Tool({"repair", "--kind", "raw", Path("frames.bin")});
+    EXPECT_EQ(busy.exitCode, 4) << Describe(busy);
     EXPECT_EQ(TestFiles::Size(Path("frames.bin")), 1000);
 }
 

@@ -138,9 +138,9 @@ std::uint32_t AviRepair::MeasuredRate(const std::string& path, std::uint32_t fra
 
 bool AviRepair::Rebuild(const std::string& path, const AviContents& contents, std::uint32_t framesPer100Seconds,
                         std::string* error) {
-    std::ifstream in(path, std::ios::binary);
     Header header{};
-    if (!ReadAt(in, 0, header.data(), header.size())) {
+    // Closed again at once: the replacement makes sure nothing else has the file open.
+    if (std::ifstream in(path, std::ios::binary); !ReadAt(in, 0, header.data(), header.size())) {
         *error = "cannot read " + path;
         return false;
     }

@@ -44,11 +44,25 @@ bool ReplacementFile::Fail(const std::string& what, std::string* error) const {
 bool ReplacementFile::Open(std::string* error) {
     source_ = ::open(target_.c_str(), O_RDONLY | O_CLOEXEC);
     if (source_ < 0) return Fail("cannot read " + target_, error);
+    // What another program still writes into the file after the rename would
+    // be lost: a write lease is granted only while nobody else has it open.
+    if (::fcntl(source_, F_SETLEASE, F_WRLCK) == 0) {
+        ::fcntl(source_, F_SETLEASE, F_UNLCK);
+    } else if (errno == EAGAIN || errno == EBUSY) {
+        if (error != nullptr)
+            *error =
+                target_ + " is open in another program (is the recording still running?); try again once it is closed";
+        return false;
+    }
     struct stat status {};
     if (::fstat(source_, &status) != 0) return Fail("cannot read " + target_, error);
     // A new version left by an earlier repair that was itself cut short is ours to replace.
-    output_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, status.st_mode & 07777);
+    output_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (output_ < 0) return Fail("cannot write " + temporary_, error);
+    // The new version takes the old one's permissions and, where this user may
+    // give it away, its owner and group.
+    if (::fchmod(output_, status.st_mode & 07777) != 0) return Fail("cannot write " + temporary_, error);
+    [[maybe_unused]] const int owned = ::fchown(output_, status.st_uid, status.st_gid);
     return true;
 }
 
