@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <new>
-#include <span>
 #include <utility>
 #include <vector>
 
@@ -21,13 +20,6 @@ constexpr char kMagicTag[] = "VL-CORSET";
 constexpr std::size_t kMagicTagBytes = sizeof kMagicTag - 1;
 
 bool IsSpace(std::uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-void PutPlane(std::uint8_t* out, std::span<const double> values) {
-    for (double value : values) {
-        PutLEDouble(out, value);
-        out += 8;
-    }
-}
 
 }  // namespace
 
@@ -70,7 +62,7 @@ int SaveCorrectionFile(const CorrectionPlanes& planes, const wchar_t* path) {
     File file;
     if (!file.OpenForWrite(path) || !file.Write(header, sizeof header)) return 0;
     for (int plane = 0; plane < CorrectionPlanes::kPlaneCount; ++plane) {
-        PutPlane(bytes.data(), planes.Values(static_cast<CorrectionPlanes::Plane>(plane)));
+        PutLEDoubles(bytes.data(), planes.Values(static_cast<CorrectionPlanes::Plane>(plane)));
         if (!file.Write(bytes.data(), bytes.size())) return 0;
     }
     file.Close();

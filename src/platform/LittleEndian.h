@@ -53,6 +53,19 @@ inline double GetLEDouble(const std::uint8_t* in) {
     return value;
 }
 
+// values.size() doubles, one after another from out on: a plane of a file in
+// one copy where the host is little-endian too.
+inline void PutLEDoubles(std::uint8_t* out, std::span<const double> values) {
+    if constexpr (std::endian::native == std::endian::little) {
+        if (!values.empty()) std::memcpy(out, values.data(), values.size_bytes());
+    } else {
+        for (double value : values) {
+            PutLEDouble(out, value);
+            out += 8;
+        }
+    }
+}
+
 // out.size() doubles, one after another from in: a plane of a file in one copy
 // where the host is little-endian too.
 inline void GetLEDoubles(const std::uint8_t* in, std::span<double> out) {
