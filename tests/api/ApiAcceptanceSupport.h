@@ -31,7 +31,9 @@ constexpr std::size_t kPixels = static_cast<std::size_t>(kWidth) * kHeight;
 constexpr unsigned long kRawBytes = kPixels * 2;
 constexpr unsigned long kColourBytes = kPixels * 3;
 constexpr unsigned long kTemperatureBytes = kPixels * 4;
-constexpr std::chrono::milliseconds kHangGuard{20000};
+// Generous: under ThreadSanitizer on a loaded two-core machine one frame can
+// take seconds, and a calibration waits for thirty.
+constexpr std::chrono::milliseconds kHangGuard{120000};
 
 using Packet = std::array<std::uint8_t, 64>;
 using Frame = std::vector<std::uint16_t>;

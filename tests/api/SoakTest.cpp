@@ -332,6 +332,10 @@ void RunCycles(int cycles, Tally& tally) {
 }
 
 TEST(Soak, ManyInstancesCycleWhileClientsReadSaveTuneAndRecord) {
+    // Frame buffers and planes come straight from the system and go back to it,
+    // so resident memory follows what is in use rather than how the threads'
+    // heaps happen to be cut up (which wanders with the machine's load).
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     reliability::Figures figures;
     figures.Begin("soak");
     CalidraSim_Reset();
