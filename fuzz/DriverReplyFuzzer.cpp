@@ -375,7 +375,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Rig& rig = TheRig();
     DeviceDriver::Install(&rig.driver);
     // Every input starts from the same device state: 8-bit transfers of full
-    // frames (set while the driver answers nothing, so no input is spent).
+    // frames (set while the driver answers nothing, so no input is spent) and
+    // no calibration left accumulating by an earlier input, whose frames would
+    // otherwise decide what this one does.
     rig.driver.Begin(nullptr);
     COptivo640ULISSdk& device = *rig.device;
     device.SetTransferMode(0);
@@ -383,6 +385,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         device.Transfer().Ring().Size() != FrameTransfer::kRingSize) {
         device.AllocateFrameBuffers(COPVSdkLib::kFullWidth, COPVSdkLib::kFullHeight, FrameTransfer::kRingSize);
     }
+    device.Correction().Calibration().Cancel();
 
     FuzzedDataProvider input(data, size);
     rig.driver.Begin(&input);
