@@ -16,10 +16,16 @@ void CorrectionPlanes::ReleasePlanes() {
 
 int CorrectionPlanes::InitPlanes(int width, int height) {
     flags_ = 0;
-    ReleasePlanes();
-    if (width < 1 || height < 1) return 0;
-    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    if (pixels > kMaxPixels) return 0;
+    const std::size_t pixels =
+        width < 1 || height < 1 ? 0 : static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (pixels == 0 || pixels > kMaxPixels) {
+        ReleasePlanes();
+        return 0;
+    }
+    // Planes of the same size are refilled where they are: every data-set load
+    // and camera set-up asks for 640 x 480 again, and 9.8 MB given back and
+    // taken anew cost more than the fill.
+    if (pixels != PixelCount()) ReleasePlanes();
     width_ = width;
     height_ = height;
     try {

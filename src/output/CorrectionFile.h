@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/SensorFrame.h"
+
 namespace calidra {
 
 class CorrectionPlanes;
@@ -24,10 +26,20 @@ int CorrectionFileVersion(const std::uint8_t* magic16);
 // another size than the header's width x height, or a failed create or write.
 int SaveCorrectionFile(const CorrectionPlanes& planes, const wchar_t* path);
 
-// Reads path into planes. 1 on success; 0 when the file cannot be opened, its
-// magic or version is refused, its plane size is not width x height x 8, its
-// size is not the 640 x 480 frame the correction covers, it ends before its last
-// plane, or memory runs out. On 0 the planes in use are left exactly as they were.
+// The most bytes a correction-data file of the 640 x 480 frame holds (four
+// planes); a reader never needs more of a file.
+inline constexpr std::size_t kCorrectionFileMaxBytes = kCorrectionHeaderBytes + 4 * kFramePixels * 8;
+
+// Reads the size bytes of a correction-data file image into planes. 1 on
+// success; 0 when its magic or version is refused, its plane size is not
+// width x height x 8, its size is not the 640 x 480 frame the correction
+// covers, it ends before its last plane, or memory runs out. Bytes beyond the
+// last plane are ignored. On 0 the planes in use are left exactly as they were.
+int LoadCorrectionBytes(CorrectionPlanes& planes, const std::uint8_t* data, std::size_t size);
+
+// Reads path into planes through LoadCorrectionBytes: 1 on success; 0 when
+// the file cannot be opened or read, or its bytes are refused, and then the
+// planes in use are left exactly as they were.
 int LoadCorrectionFile(CorrectionPlanes& planes, const wchar_t* path);
 
 }  // namespace calidra

@@ -14,7 +14,7 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 const std::vector<std::string> kCommands = {"list", "info",     "snap",    "record", "stream-test", "param",
-                                            "nuc",  "nuc-data", "convert", "serve",  "demo"};
+                                            "nuc",  "nuc-data", "convert", "serve",  "repair",      "demo"};
 
 class ToolHelp : public ToolFixture {};
 
@@ -66,6 +66,7 @@ TEST_F(ToolUsage, WrongCommandLinesExitTwoAndPointToHelp) {
         {{"nuc-data", "load", "x", "--nuc"}, "--nuc goes with save"},
         {{"serve", "--listen", "example.com:80"}, "--listen takes HOST:PORT"},
         {{"serve", "--listen", "127.0.0.1:65536"}, "--listen takes HOST:PORT"},
+        {{"repair", "--kind", "mp4", "x"}, "--kind takes raw, avi or temp"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));

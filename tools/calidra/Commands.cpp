@@ -15,6 +15,7 @@ constexpr CommandEntry kCommands[] = {
     {"nuc-data", "save or load correction data", RunNucData},
     {"convert", "turn raw and temperature files into PNG, TIFF or CSV", RunConvert},
     {"serve", "the live camera in a web browser, with its controls", RunServe},
+    {"repair", "make a recording whose process died whole again", RunRepair},
     {"demo", "the tour of the SDK that './run demo' shows", RunDemo},
 };
 

@@ -20,6 +20,7 @@ int RunNuc(CommandArgs args);
 int RunNucData(CommandArgs args);
 int RunConvert(CommandArgs args);
 int RunServe(CommandArgs args);
+int RunRepair(CommandArgs args);
 int RunDemo(CommandArgs args);
 
 struct CommandEntry {
