@@ -26,6 +26,7 @@ int CorrectionPlanes::InitPlanes(int width, int height) {
     // and camera set-up asks for 640 x 480 again, and 9.8 MB given back and
     // taken anew cost more than the fill.
     if (pixels != PixelCount()) ReleasePlanes();
+    shadowCurrent_ = false;
     width_ = width;
     height_ = height;
     try {
