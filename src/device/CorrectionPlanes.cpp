@@ -1,6 +1,7 @@
 #include "device/CorrectionPlanes.h"
 
 #include <new>
+#include <utility>
 
 #include "device/SensorFrame.h"
 
@@ -12,6 +13,17 @@ void CorrectionPlanes::ReleasePlanes() {
     for (auto& plane : planes_) std::vector<double>().swap(plane);
     shadow_.Clear();
     shadowCurrent_ = false;
+}
+
+void CorrectionPlanes::SwapPlanes(CorrectionPlanes& other) {
+    std::swap(width_, other.width_);
+    std::swap(height_, other.height_);
+    std::swap(flags_, other.flags_);
+    std::swap(tagValue_, other.tagValue_);
+    std::swap(scaleValue_, other.scaleValue_);
+    for (int plane = 0; plane < kPlaneCount; ++plane) planes_[plane].swap(other.planes_[plane]);
+    shadowCurrent_ = false;
+    other.shadowCurrent_ = false;
 }
 
 int CorrectionPlanes::InitPlanes(int width, int height) {

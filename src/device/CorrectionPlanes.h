@@ -29,6 +29,10 @@ public:
     // plane is left allocated.
     int InitPlanes(int width, int height);
     void ReleasePlanes();
+    // Exchanges size, planes and header values with other, each keeping its own
+    // shadow memory, which becomes stale: planes read aside are swapped in under
+    // the lock in constant time and the old ones freed after it.
+    void SwapPlanes(CorrectionPlanes& other);
 
     bool HasPlanes() const { return !planes_[0].empty(); }
     // true when all four planes hold at least width x height values, so a frame

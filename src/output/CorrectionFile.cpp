@@ -35,16 +35,22 @@ int CorrectionFileVersion(const std::uint8_t* magic16) {
     return negative ? -version : version;
 }
 
-int SaveCorrectionFile(const CorrectionPlanes& planes, const wchar_t* path) {
-    if (path == nullptr || planes.Width() < 1 || planes.Height() < 1) return 0;
+bool CorrectionFileImage(const CorrectionPlanes& planes, std::vector<std::uint8_t>& image) {
+    if (planes.Width() < 1 || planes.Height() < 1) return false;
     const std::size_t pixels = static_cast<std::size_t>(planes.Width()) * static_cast<std::size_t>(planes.Height());
     for (int plane = 0; plane < CorrectionPlanes::kPlaneCount; ++plane) {
-        if (planes.Values(static_cast<CorrectionPlanes::Plane>(plane)).size() != pixels) return 0;
+        if (planes.Values(static_cast<CorrectionPlanes::Plane>(plane)).size() != pixels) return false;
     }
     const std::size_t planeBytes = pixels * 8;
-    if (planeBytes > 0xFFFFFFFFu) return 0;
+    if (planeBytes > 0xFFFFFFFFu) return false;
+    try {
+        image.resize(kCorrectionHeaderBytes + CorrectionPlanes::kPlaneCount * planeBytes);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 
-    std::uint8_t header[kCorrectionHeaderBytes] = {};
+    std::uint8_t* header = image.data();
+    std::memset(header, 0, kCorrectionHeaderBytes);
     std::memcpy(header, kCorrectionMagic, sizeof kCorrectionMagic);  // 15 characters and the terminator
     PutLE32(header + 16, static_cast<std::uint32_t>(planes.Width()));
     PutLE32(header + 20, static_cast<std::uint32_t>(planes.Height()));
@@ -52,21 +58,25 @@ int SaveCorrectionFile(const CorrectionPlanes& planes, const wchar_t* path) {
     PutLE32(header + 28, static_cast<std::uint32_t>(planeBytes));
     PutLEDouble(header + 32, planes.ScaleValue());
     PutLE32(header + 40, static_cast<std::uint32_t>(planes.Flags()));
-
-    std::vector<std::uint8_t> bytes;
-    try {
-        bytes.resize(planeBytes);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    File file;
-    if (!file.OpenForWrite(path) || !file.Write(header, sizeof header)) return 0;
     for (int plane = 0; plane < CorrectionPlanes::kPlaneCount; ++plane) {
-        PutLEDoubles(bytes.data(), planes.Values(static_cast<CorrectionPlanes::Plane>(plane)));
-        if (!file.Write(bytes.data(), bytes.size())) return 0;
+        PutLEDoubles(header + kCorrectionHeaderBytes + plane * planeBytes,
+                     planes.Values(static_cast<CorrectionPlanes::Plane>(plane)));
     }
+    return true;
+}
+
+int WriteCorrectionFile(std::span<const std::uint8_t> image, const wchar_t* path) {
+    if (path == nullptr || image.empty()) return 0;
+    File file;
+    if (!file.OpenForWrite(path) || !file.Write(image.data(), image.size())) return 0;
     file.Close();
     return 1;
+}
+
+int SaveCorrectionFile(const CorrectionPlanes& planes, const wchar_t* path) {
+    std::vector<std::uint8_t> image;
+    if (path == nullptr || !CorrectionFileImage(planes, image)) return 0;
+    return WriteCorrectionFile(image, path);
 }
 
 int LoadCorrectionBytes(CorrectionPlanes& planes, const std::uint8_t* data, std::size_t size) {
@@ -107,24 +117,30 @@ int LoadCorrectionBytes(CorrectionPlanes& planes, const std::uint8_t* data, std:
     return 1;
 }
 
-int LoadCorrectionFile(CorrectionPlanes& planes, const wchar_t* path) {
+bool ReadCorrectionFile(const wchar_t* path, std::vector<std::uint8_t>& bytes) {
     File file;
-    if (path == nullptr || !file.OpenRead(path)) return 0;
+    if (path == nullptr || !file.OpenRead(path)) return false;
     // No file of ours is longer: bytes beyond it would be ignored anyway.
-    std::vector<std::uint8_t> bytes;
     try {
         bytes.resize(kCorrectionFileMaxBytes);
     } catch (const std::bad_alloc&) {
-        return 0;
+        return false;
     }
     std::size_t filled = 0;
     while (filled < bytes.size()) {
         const std::int64_t got = file.Read(bytes.data() + filled, bytes.size() - filled);
-        if (got < 0) return 0;
+        if (got < 0) return false;
         if (got == 0) break;
         filled += static_cast<std::size_t>(got);
     }
-    return LoadCorrectionBytes(planes, bytes.data(), filled);
+    bytes.resize(filled);
+    return true;
+}
+
+int LoadCorrectionFile(CorrectionPlanes& planes, const wchar_t* path) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadCorrectionFile(path, bytes)) return 0;
+    return LoadCorrectionBytes(planes, bytes.data(), bytes.size());
 }
 
 }  // namespace calidra
