@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "support/Lcg.h"
@@ -55,13 +56,13 @@ inline double MedianMicroseconds(std::vector<double>& seconds) {
 
 // The benchmark's time is the kernel's (manual time, the mean of its calls).
 // Counters hold medians over the calls, which a call preempted on a busy
-// machine does not move: the kernel's (p50_us), the reference's (scalar_us)
-// and the byte mover's (bytes_us); x_scalar is the reference's over the
-// kernel's (the speed-up), x_bytes the kernel's over the byte mover's (how far
-// from the memory bound).
+// machine does not move: the kernel's (p50_us), the reference's (scalar_us, or
+// <referenceName>_us) and the byte mover's (bytes_us); x_scalar (x_<name>) is
+// the reference's over the kernel's (the speed-up), x_bytes the kernel's over
+// the byte mover's (how far from the memory bound).
 template <typename Prepare, typename Kernel, typename Reference, typename Bytes>
-void RunSideBySide(benchmark::State& state, bool cold, Prepare prepare, Kernel kernel, Reference reference,
-                   Bytes bytes) {
+void RunSideBySide(benchmark::State& state, bool cold, Prepare prepare, Kernel kernel, Reference reference, Bytes bytes,
+                   const std::string& referenceName = "scalar") {
     CacheSweep& sweep = CacheSweep::Shared();
     std::vector<double> kernelSeconds, referenceSeconds, bytesSeconds;
     const auto calls = static_cast<std::size_t>(state.max_iterations);
@@ -84,9 +85,9 @@ void RunSideBySide(benchmark::State& state, bool cold, Prepare prepare, Kernel k
     const double referenceUs = MedianMicroseconds(referenceSeconds);
     const double bytesUs = MedianMicroseconds(bytesSeconds);
     state.counters["p50_us"] = kernelUs;
-    state.counters["scalar_us"] = referenceUs;
+    state.counters[referenceName + "_us"] = referenceUs;
     state.counters["bytes_us"] = bytesUs;
-    if (kernelUs > 0) state.counters["x_scalar"] = referenceUs / kernelUs;
+    if (kernelUs > 0) state.counters["x_" + referenceName] = referenceUs / kernelUs;
     if (bytesUs > 0) state.counters["x_bytes"] = kernelUs / bytesUs;
 }
 

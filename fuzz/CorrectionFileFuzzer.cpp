@@ -1,13 +1,8 @@
-// A correction-data file of any bytes. The loader reads from a path, so each
-// input is written to a scratch file first (put TMPDIR on a memory file
-// system: a whole file is nearly 10 MB).
+// A correction-data file of any bytes, read from memory by the same parser the
+// file path uses, into planes that are set up once and kept from one input to
+// the next (a load refills them where they are).
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <string>
-#include <system_error>
 
 #include "device/CorrectionPlanes.h"
 #include "device/SensorFrame.h"
@@ -15,53 +10,73 @@
 
 namespace {
 
-// Planes the loader must leave exactly as they were when it refuses a file.
+using calidra::CorrectionPlanes;
+
+// Marks put into the planes before each input: a refused file must leave
+// every one of them, and the header values, exactly as they were.
 constexpr std::int32_t kUntouchedTag = 0x5EED;
+constexpr std::int32_t kUntouchedFlags = 0x7E57;
+constexpr double kUntouchedScale = -3.25;
+constexpr double kUntouchedValue = 12345.5;
 
-// One scratch file per process, so parallel jobs never share one; removed at exit.
-class ScratchFile {
-public:
-    ScratchFile() {
-        std::error_code error;
-        std::filesystem::path dir = std::filesystem::temp_directory_path(error);
-        if (error) dir = ".";
-        path_ = dir / ("calidra-fuzz-" + std::to_string(std::random_device{}()) + ".corset");
-    }
-    ~ScratchFile() {
-        std::error_code error;
-        std::filesystem::remove(path_, error);
-    }
-    bool Write(const std::uint8_t* data, std::size_t size) {
-        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-        return static_cast<bool>(out);
-    }
-    std::wstring Path() const { return path_.wstring(); }
+CorrectionPlanes& Planes() {
+    static CorrectionPlanes planes = [] {
+        CorrectionPlanes made;
+        if (made.InitPlanes(calidra::kFrameWidth, calidra::kFrameHeight) != 1) __builtin_trap();
+        return made;
+    }();
+    return planes;
+}
 
-private:
-    std::filesystem::path path_;
-};
+void Mark(CorrectionPlanes& planes) {
+    planes.SetTagValue(kUntouchedTag);
+    planes.SetFlags(kUntouchedFlags);
+    planes.SetScaleValue(kUntouchedScale);
+    for (int plane = 0; plane < CorrectionPlanes::kPlaneCount; ++plane) {
+        auto values = planes.Values(static_cast<CorrectionPlanes::Plane>(plane));
+        values.front() = kUntouchedValue;
+        values.back() = kUntouchedValue;
+    }
+}
+
+bool Marked(const CorrectionPlanes& planes) {
+    if (planes.TagValue() != kUntouchedTag || planes.Flags() != kUntouchedFlags ||
+        planes.ScaleValue() != kUntouchedScale) {
+        return false;
+    }
+    for (int plane = 0; plane < CorrectionPlanes::kPlaneCount; ++plane) {
+        auto values = planes.Values(static_cast<CorrectionPlanes::Plane>(plane));
+        if (values.size() != calidra::kFramePixels || values.front() != kUntouchedValue ||
+            values.back() != kUntouchedValue) {
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace calidra;
-    static ScratchFile scratch;
     if (size >= 16) {
         const int version = CorrectionFileVersion(data);
         if (version > 99999 || version < -99999) __builtin_trap();
     }
-    if (!scratch.Write(data, size)) return 0;
-
-    CorrectionPlanes planes;
-    planes.SetTagValue(kUntouchedTag);
-    const std::wstring path = scratch.Path();
-    if (LoadCorrectionFile(planes, path.c_str()) != 1) {
-        if (planes.HasPlanes() || planes.TagValue() != kUntouchedTag) __builtin_trap();
+    CorrectionPlanes& planes = Planes();
+    Mark(planes);
+    if (LoadCorrectionBytes(planes, data, size) != 1) {
+        if (!Marked(planes)) __builtin_trap();
         return 0;
     }
+    // A loaded file gives whole frame-sized planes and clears the flags; a file
+    // older than the scale plane leaves that plane at 1.0.
+    if (planes.Flags() != 0) __builtin_trap();
     for (int plane = 0; plane < CorrectionPlanes::kPlaneCount; ++plane) {
         if (planes.Values(static_cast<CorrectionPlanes::Plane>(plane)).size() != kFramePixels) __builtin_trap();
+    }
+    if (CorrectionFileVersion(data) < kCorrectionVersionWithScalePlane &&
+        (planes.Scale().front() != 1.0 || planes.Scale().back() != 1.0)) {
+        __builtin_trap();
     }
     return 0;
 }

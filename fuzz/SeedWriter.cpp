@@ -211,18 +211,23 @@ constexpr std::uint8_t kExactHead = 0x08;
 constexpr std::uint8_t kExactPattern = 0x18;
 
 bool WriteDriverReplySeeds(const fs::path& dir) {
-    // No set-up step; a capture, a register read of 44, the temperature, 16-bit
-    // transfers, another capture, and a stream of three frames.
-    Script session;
-    session.Front(64 * 8 + 256 * 8, 5).Choice(0xFF);
-    session.Choice(7).Exchange({kExactNoFill, kExactPattern});
-    session.Choice(1).Choice(0).Choice(46).Exchange({kExactNoFill, kExactHead, kExactHead});
-    session.Choice(4).Exchange({kExactNoFill, kExactHead, kExactHead}).Exchange({kExactNoFill, kExactHead, kExactHead});
-    session.Choice(5).Choice(1).Exchange({kExactNoFill}).Exchange({kExactNoFill});
-    session.Choice(7).Exchange({kExactNoFill, kExactPattern});
-    session.Choice(8).Choice(5).Choice(1);
-    for (int frame = 0; frame < 3; ++frame) session.Choice(kExactNoFill).Choice(kExactPattern);
-    bool ok = SaveBytes(dir / "session", session.Build());
+    // An input takes one frame step. No set-up step; a register read of 44,
+    // the temperature, 16-bit transfers, then a capture.
+    Script capture;
+    capture.Front(64 * 8 + 256 * 8, 5).Choice(0xFF);
+    capture.Choice(1).Choice(0).Choice(46).Exchange({kExactNoFill, kExactHead, kExactHead});
+    capture.Choice(4).Exchange({kExactNoFill, kExactHead, kExactHead}).Exchange({kExactNoFill, kExactHead, kExactHead});
+    capture.Choice(5).Choice(1).Exchange({kExactNoFill}).Exchange({kExactNoFill});
+    capture.Choice(7).Exchange({kExactNoFill, kExactPattern});
+    bool ok = SaveBytes(dir / "capture", capture.Build());
+
+    // 16-bit transfers, then a stream of three frames.
+    Script stream;
+    stream.Front(256 * 8, 11).Choice(0xFF);
+    stream.Choice(5).Choice(1).Exchange({kExactNoFill}).Exchange({kExactNoFill});
+    stream.Choice(8).Choice(5).Choice(1);
+    for (int frame = 0; frame < 3; ++frame) stream.Choice(kExactNoFill).Choice(kExactPattern);
+    ok &= SaveBytes(dir / "stream", stream.Build());
 
     // Camera set-up of index 0 (first choice 0xA4, then the index) with the
     // calls answered in full.

@@ -7,8 +7,10 @@
 # naming targets (DataSet NucTable ThermoTable CorrectionFile DriverReply) runs
 # only those. Corpora grow in <build>/fuzz-work/corpus/<target> and are kept from
 # one run to the next; seeds are written afresh by the library each time;
-# inputs that crash land in <build>/fuzz-work/crashes/. One line per target
-# gives its executions and crashes; the exit status is 1 when any target
+# fuzz/<target>.dict gives libFuzzer the format's magic strings and field
+# values; inputs that crash land in <build>/fuzz-work/crashes/. One line per
+# target gives its executions, executions per second (every target should
+# reach 1,000) and crashes; the exit status is 1 when any target
 # crashed, 2 when the build failed. The build directory is build-fuzz at the
 # root, or $CALIDRA_FUZZ_BUILD; $CALIDRA_FUZZ_FLAGS adds libFuzzer flags to
 # every target (say "-use_value_profile=1" for a long campaign).
@@ -44,9 +46,6 @@ if ! "$build/fuzz/calidra_fuzz_seeds" "$work/seeds"; then
     exit 2
 fi
 
-# The correction-data target writes each input (up to 10 MB) to a scratch
-# file: a memory file system keeps that off the disk.
-if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=0:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
@@ -64,13 +63,15 @@ for name in "${targets[@]}"; do
     CorrectionFile) extra+=(-max_len=10000000) ;;
     DataSet) extra+=(-max_len=65536) ;;
     esac
+    # The format's magic strings and telling field values.
+    [ -f "$root/fuzz/$name.dict" ] && extra+=(-dict="$root/fuzz/$name.dict")
     mkdir -p "$work/corpus/$name"
     log=$work/logs/$name.log
     marker=$work/logs/$name.start
     touch "$marker"
     before=$(find "$work/crashes" -name "$name-*" | wc -l)
-    # The time limit per input is a hang guard: the slowest inputs (camera
-    # set-up, a 10 MB file) take well under a second.
+    # The time limit per input is a hang guard: the slowest inputs (a 10 MB
+    # correction file, a capture with a stream) take well under a second.
     "$binary" -max_total_time="$seconds" -print_final_stats=1 -timeout=60 -rss_limit_mb=4096 \
         -artifact_prefix="$work/crashes/$name-" "${extra[@]}" "$work/corpus/$name" "$work/seeds/$name" \
         >"$log" 2>&1
@@ -79,8 +80,10 @@ for name in "${targets[@]}"; do
     crashes=$((after - before))
     if [ $code -ne 0 ] && [ $crashes -eq 0 ]; then crashes=1; fi
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
     coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
-    echo "fuzz $name: executions=${executions:-0} crashes=$crashes coverage=${coverage:-0} seconds=$seconds"
+    echo "fuzz $name: executions=${executions:-0} exec/s=${rate:-0} crashes=$crashes coverage=${coverage:-0}" \
+        "seconds=$seconds"
     if [ $crashes -ne 0 ]; then
         status=1
         grep -m1 -E '^SUMMARY|ERROR: libFuzzer' "$log" | sed 's/^/    /'

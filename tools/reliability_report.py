@@ -10,7 +10,8 @@ of tests no longer registered in the build are left out. In an
 AddressSanitizer build each case also runs the leak checker as it ends. The
 fuzz figures come from the logs fuzz/run.sh keeps in <fuzz>/fuzz-work/ (by
 default build-fuzz at the root, or $CALIDRA_FUZZ_BUILD); they are left out when
-no campaign has run. Give --build once per build to report on.
+no campaign has run; each target's executions per second are shown, and those
+below 1,000 flagged. Give --build once per build to report on.
 
 The exit status is 1 when a case tried did not survive, a thread was left
 behind, memory leaked or a fuzz target crashed; 0 otherwise.
@@ -68,8 +69,14 @@ def number(fields, key):
         return 0
 
 
+# Executions per second every fuzz target should reach; slower ones are
+# flagged (the figure depends on the machine's load, so it fails nothing).
+FUZZ_RATE_TARGET = 1000
+
+
 def read_fuzz(fuzz_build):
-    """Per target: (executions, crashes, when), from the logs of the last run."""
+    """Per target: (executions, executions per second, crashes, when), from the
+    logs of the last run."""
     work = os.path.join(fuzz_build, "fuzz-work")
     targets = {}
     for log in sorted(glob.glob(os.path.join(work, "logs", "*.log"))):
@@ -78,6 +85,8 @@ def read_fuzz(fuzz_build):
             text = f.read()
         runs = re.findall(r"^stat::number_of_executed_units:\s*(\d+)", text, re.M)
         executions = int(runs[-1]) if runs else 0
+        rates = re.findall(r"^stat::average_exec_per_sec:\s*(\d+)", text, re.M)
+        rate = int(rates[-1]) if rates else 0
         marker = os.path.join(work, "logs", name + ".start")
         since = os.path.getmtime(marker) if os.path.exists(marker) else 0
         crashes = sum(
@@ -86,7 +95,7 @@ def read_fuzz(fuzz_build):
         if crashes == 0 and re.search(r"^(==\d+==ERROR|SUMMARY: \w+Sanitizer|ERROR: libFuzzer)", text, re.M):
             crashes = 1
         when = datetime.datetime.fromtimestamp(os.path.getmtime(log)).strftime("%Y-%m-%d %H:%M")
-        targets[name] = (executions, crashes, when)
+        targets[name] = (executions, rate, crashes, when)
     return targets
 
 
@@ -155,11 +164,12 @@ def main():
 
     fuzz = read_fuzz(fuzz_build)
     if fuzz:
-        total = sum(executions for executions, _, _ in fuzz.values())
-        crashes = sum(crashed for _, crashed, _ in fuzz.values())
+        total = sum(executions for executions, _, _, _ in fuzz.values())
+        crashes = sum(crashed for _, _, crashed, _ in fuzz.values())
         print(f"  fuzzing ({os.path.relpath(os.path.abspath(fuzz_build), ROOT)}): {total} executions, {crashes} crashes")
-        for name, (executions, crashed, when) in sorted(fuzz.items()):
-            print(f"    {name}: {executions} executions, {crashed} crashes (run {when})")
+        for name, (executions, rate, crashed, when) in sorted(fuzz.items()):
+            slow = f" (below {FUZZ_RATE_TARGET}/s)" if rate < FUZZ_RATE_TARGET else ""
+            print(f"    {name}: {executions} executions, {rate} executions/s{slow}, {crashed} crashes (run {when})")
         healthy = healthy and crashes == 0
     else:
         print("  fuzzing: no campaign has run (fuzz/run.sh)")

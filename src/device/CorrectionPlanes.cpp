@@ -1,6 +1,7 @@
 #include "device/CorrectionPlanes.h"
 
 #include <new>
+#include <utility>
 
 #include "device/SensorFrame.h"
 
@@ -10,14 +11,34 @@ CorrectionPlanes::CorrectionPlanes() : width_(kFrameWidth), height_(kFrameHeight
 
 void CorrectionPlanes::ReleasePlanes() {
     for (auto& plane : planes_) std::vector<double>().swap(plane);
+    shadow_.Clear();
+    shadowCurrent_ = false;
+}
+
+void CorrectionPlanes::SwapPlanes(CorrectionPlanes& other) {
+    std::swap(width_, other.width_);
+    std::swap(height_, other.height_);
+    std::swap(flags_, other.flags_);
+    std::swap(tagValue_, other.tagValue_);
+    std::swap(scaleValue_, other.scaleValue_);
+    for (int plane = 0; plane < kPlaneCount; ++plane) planes_[plane].swap(other.planes_[plane]);
+    shadowCurrent_ = false;
+    other.shadowCurrent_ = false;
 }
 
 int CorrectionPlanes::InitPlanes(int width, int height) {
     flags_ = 0;
-    ReleasePlanes();
-    if (width < 1 || height < 1) return 0;
-    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    if (pixels > kMaxPixels) return 0;
+    const std::size_t pixels =
+        width < 1 || height < 1 ? 0 : static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (pixels == 0 || pixels > kMaxPixels) {
+        ReleasePlanes();
+        return 0;
+    }
+    // Planes of the same size are refilled where they are: every data-set load
+    // and camera set-up asks for 640 x 480 again, and 9.8 MB given back and
+    // taken anew cost more than the fill.
+    if (pixels != PixelCount()) ReleasePlanes();
+    shadowCurrent_ = false;
     width_ = width;
     height_ = height;
     try {
@@ -30,6 +51,14 @@ int CorrectionPlanes::InitPlanes(int width, int height) {
         return 0;
     }
     return 1;
+}
+
+const CorrectionShadow* CorrectionPlanes::Shadow() {
+    if (!HasPlanes()) return nullptr;
+    if (!shadowCurrent_) {
+        shadowCurrent_ = shadow_.Build(planes_[kGain], planes_[kOffset], planes_[kShutterOffset], planes_[kScale]);
+    }
+    return shadowCurrent_ ? &shadow_ : nullptr;
 }
 
 }  // namespace calidra

@@ -1,12 +1,14 @@
 // The per-pixel correction of one device object: gain, offset, shutter offset and
 // scale planes of doubles in frame order, with the header values a correction-data
-// file keeps beside them.
+// file keeps beside them, and the float shadows the per-frame pass reads.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
+
+#include "device/CorrectionShadow.h"
 
 namespace calidra {
 
@@ -27,6 +29,10 @@ public:
     // plane is left allocated.
     int InitPlanes(int width, int height);
     void ReleasePlanes();
+    // Exchanges size, planes and header values with other, each keeping its own
+    // shadow memory, which becomes stale: planes read aside are swapped in under
+    // the lock in constant time and the old ones freed after it.
+    void SwapPlanes(CorrectionPlanes& other);
 
     bool HasPlanes() const { return !planes_[0].empty(); }
     // true when all four planes hold at least width x height values, so a frame
@@ -38,16 +44,24 @@ public:
     // Values per plane; 0 without planes.
     std::size_t PixelCount() const { return planes_[0].size(); }
 
-    std::span<double> Values(Plane plane) { return planes_[plane]; }
+    // Every plane handed out for writing makes the shadows stale: a writer
+    // writes before the next correction, which rebuilds them.
+    std::span<double> Values(Plane plane) { return Writable(plane); }
     std::span<const double> Values(Plane plane) const { return planes_[plane]; }
-    std::span<double> Gain() { return planes_[kGain]; }
+    std::span<double> Gain() { return Writable(kGain); }
     std::span<const double> Gain() const { return planes_[kGain]; }
-    std::span<double> Offset() { return planes_[kOffset]; }
+    std::span<double> Offset() { return Writable(kOffset); }
     std::span<const double> Offset() const { return planes_[kOffset]; }
-    std::span<double> ShutterOffset() { return planes_[kShutterOffset]; }
+    std::span<double> ShutterOffset() { return Writable(kShutterOffset); }
     std::span<const double> ShutterOffset() const { return planes_[kShutterOffset]; }
-    std::span<double> Scale() { return planes_[kScale]; }
+    std::span<double> Scale() { return Writable(kScale); }
     std::span<const double> Scale() const { return planes_[kScale]; }
+
+    // The float shadows of the planes as they are now, rebuilt here when a plane
+    // was handed out for writing since the last call; nullptr without planes or
+    // when the memory for the shadows cannot be had (the doubles still serve).
+    // Called under the same lock as every writer.
+    const CorrectionShadow* Shadow();
 
     // Header values stored and restored with the planes; none affects the correction.
     std::int32_t Flags() const { return flags_; }
@@ -58,12 +72,19 @@ public:
     void SetScaleValue(double scale) { scaleValue_ = scale; }
 
 private:
+    std::span<double> Writable(Plane plane) {
+        shadowCurrent_ = false;
+        return planes_[plane];
+    }
+
     int width_;
     int height_;
     std::int32_t flags_ = 0;
     std::int32_t tagValue_ = 0;
     double scaleValue_ = kDefaultScaleValue;
     std::vector<double> planes_[kPlaneCount];
+    CorrectionShadow shadow_;
+    bool shadowCurrent_ = false;
 };
 
 }  // namespace calidra

@@ -29,8 +29,7 @@ ByteReader SectionReader(const std::uint8_t* data, const DataSetLoader::Section&
 void CopyDoubles(const ByteReader& in, std::uint64_t offset, std::uint64_t count, std::span<double> out) {
     if (offset >= in.Size()) return;
     count = std::min<std::uint64_t>({count, out.size(), (in.Size() - offset) / 8});
-    const std::uint8_t* source = in.Data() + offset;
-    for (std::size_t i = 0; i < count; ++i) out[i] = GetLEDouble(source + 8 * i);
+    GetLEDoubles(in.Data() + offset, out.first(static_cast<std::size_t>(count)));
 }
 
 void LoadPlanes(const ByteReader& in, CorrectionPlanes& planes) {

@@ -49,15 +49,17 @@ bool FrameTransfer::IsBusy() const {
 
 FrameTransfer::Result FrameTransfer::Allocate(int width, int height, int ringSize) {
     if (ringSize < 2 || IsBusy()) return kFailed;
-    single_.clear();
-    single_.shrink_to_fit();
-    ring_.Release();
     width_ = width;
     height_ = height;
     transferLength_ = TransferLengthFor(width, height);
+    // The buffers keep their memory from one window to the next: every preview
+    // and camera set-up asks for the full window again, often after a smaller one.
     try {
         single_.assign(transferLength_, 0);
     } catch (const std::bad_alloc&) {
+        single_.clear();
+        single_.shrink_to_fit();
+        ring_.Release();
         return kOutOfMemory;
     }
     if (!ring_.Allocate(ringSize, transferLength_)) return kOutOfMemory;

@@ -8,14 +8,23 @@ namespace calidra {
 int LevelTable::InitLevelTable(std::int64_t n) {
     if (n < 1 || n > std::int64_t{kMaxCount}) return 0;
     const auto count = static_cast<std::uint32_t>(n);
-    std::vector<double> temperature;
-    std::vector<double> offset;
-    try {
-        temperature.resize(count);
-        offset.assign(count, 0.0);
-    } catch (const std::bad_alloc&) {
-        return 0;
+    // Arrays of the same count are refilled where they are (every camera
+    // set-up asks for 16,384 again); others are made aside, so that running
+    // out of memory leaves the table as it was.
+    const bool refill = count == temperature_.size() && count == offset_.size();
+    std::vector<double> fresh;
+    std::vector<double> freshOffset;
+    if (!refill) {
+        try {
+            fresh.resize(count);
+            freshOffset.resize(count);
+        } catch (const std::bad_alloc&) {
+            return 0;
+        }
     }
+    std::vector<double>& temperature = refill ? temperature_ : fresh;
+    std::vector<double>& offset = refill ? offset_ : freshOffset;
+    std::fill(offset.begin(), offset.end(), 0.0);
     // Before a data set arrives: a spread from -40 to 150 degrees over the table,
     // overwritten by (level - 2595) x 125 / 3890 (level 2595 reads 0 degrees,
     // level 6485 reads 125) for every level below 16383. The last level of a full
@@ -28,8 +37,10 @@ int LevelTable::InitLevelTable(std::int64_t n) {
         temperature[j] = static_cast<double>(j) * 0.032133676092544985 - 83.38688946015424;
     }
     count_ = count;
-    temperature_.swap(temperature);
-    offset_.swap(offset);
+    if (!refill) {
+        temperature_.swap(fresh);
+        offset_.swap(freshOffset);
+    }
     return 1;
 }
 

@@ -1,6 +1,7 @@
 #include "device/PixelCorrection.h"
 
 #include "device/SensorFrame.h"
+#include "device/ShadowCorrection.h"
 
 namespace calidra {
 
@@ -13,10 +14,25 @@ CorrectionRun RunAt(const CorrectionPlanes& planes, std::size_t first) {
             planes.Scale().data() + first};
 }
 
+ShadowRun ShadowRunAt(const CorrectionShadow& shadow, std::size_t first) {
+    return {shadow.High() + first, shadow.Low() + first, shadow.Offset() + first, shadow.Quads() + 4 * first};
+}
+
 // Chosen once: the processor does not change under a running library.
 CorrectionKernel ActiveKernel() {
     static const CorrectionKernel kernel = CorrectionKernelFor(BestCorrectionPath());
     return kernel;
+}
+ShadowKernel ActiveShadowKernel() {
+    static const ShadowKernel kernel = ShadowKernelFor(BestShadowPath());
+    return kernel;
+}
+
+// The shadows of planes covering the frame, or nullptr when the doubles must serve.
+const CorrectionShadow* UsableShadow(CorrectionPlanes& planes) {
+    if (!ShadowBoundHolds()) return nullptr;
+    const CorrectionShadow* shadow = planes.Shadow();
+    return shadow != nullptr && shadow->Size() >= kFramePixels ? shadow : nullptr;
 }
 
 }  // namespace
@@ -63,30 +79,41 @@ CorrectionPath BestCorrectionPath() {
     return CorrectionPathAvailable(CorrectionPath::kAvx2) ? CorrectionPath::kAvx2 : CorrectionPath::kSse2;
 }
 
-bool CorrectPixels(std::uint16_t* frame, const CorrectionPlanes& planes) {
+bool CorrectPixels(std::uint16_t* frame, CorrectionPlanes& planes) {
     if (frame == nullptr) return false;
     if (!planes.Covers(kFramePixels)) {
         for (std::size_t i = 0; i < kFramePixels; ++i) frame[i] = ClampOnly(frame[i]);
         return false;
     }
-    ActiveKernel()(frame, frame, kFramePixels, RunAt(planes, 0));
+    if (const CorrectionShadow* shadow = UsableShadow(planes)) {
+        DeferredPixels deferred;
+        ActiveShadowKernel()(frame, frame, kFramePixels, ShadowRunAt(*shadow, 0), deferred);
+        deferred.Finish();
+    } else {
+        ActiveKernel()(frame, frame, kFramePixels, RunAt(planes, 0));
+    }
     return true;
 }
 
-bool CorrectPixelsReversed(const std::uint16_t* frame, std::uint16_t* destination, const CorrectionPlanes& planes) {
+bool CorrectPixelsReversed(const std::uint16_t* frame, std::uint16_t* destination, CorrectionPlanes& planes) {
     if (frame == nullptr || destination == nullptr) return false;
     const auto width = static_cast<std::size_t>(kFrameWidth);
     const bool usable = planes.Covers(kFramePixels);
-    const CorrectionKernel kernel = ActiveKernel();
+    const CorrectionShadow* shadow = usable ? UsableShadow(planes) : nullptr;
+    // One queue for the whole frame: pixels left to the doubles wait across lines.
+    DeferredPixels deferred;
     for (std::size_t line = 0; line < static_cast<std::size_t>(kFrameHeight); ++line) {
         const std::uint16_t* in = frame + line * width;
         std::uint16_t* out = destination + (kFrameHeight - 1 - line) * width;
-        if (usable) {
-            kernel(in, out, width, RunAt(planes, line * width));
+        if (shadow != nullptr) {
+            ActiveShadowKernel()(in, out, width, ShadowRunAt(*shadow, line * width), deferred);
+        } else if (usable) {
+            ActiveKernel()(in, out, width, RunAt(planes, line * width));
         } else {
             for (std::size_t i = 0; i < width; ++i) out[i] = ClampOnly(in[i]);
         }
     }
+    deferred.Finish();
     return usable;
 }
 

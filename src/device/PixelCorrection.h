@@ -13,15 +13,17 @@ namespace calidra {
 // ((r * gain + offset) + shutter offset) * scale in double precision, 0 below 0
 // (and for NaN), 16383 above 16383.0, else truncated toward zero. Planes missing
 // or smaller than the frame are never read: the frame is then only clamped into
-// 0..16383 and the result is false.
-bool CorrectPixels(std::uint16_t* frame, const CorrectionPlanes& planes);
+// 0..16383 and the result is false. The pass reads the planes' float shadows
+// (rebuilt first when a plane changed) and the doubles only for the few pixels
+// the shadows cannot decide: the bits are the double formula's all the same.
+bool CorrectPixels(std::uint16_t* frame, CorrectionPlanes& planes);
 
 // The same correction from frame into destination with the lines reversed:
 // destination line (479 - y) receives corrected frame line y, so a frame leaves
 // the device bottom row first in one pass instead of a correction and a copy.
 // frame is left untouched. Without usable planes the levels are only clamped;
 // false then, and for a null frame or destination (nothing written).
-bool CorrectPixelsReversed(const std::uint16_t* frame, std::uint16_t* destination, const CorrectionPlanes& planes);
+bool CorrectPixelsReversed(const std::uint16_t* frame, std::uint16_t* destination, CorrectionPlanes& planes);
 
 // Plane values for a run of pixels, all starting at the run's first pixel.
 struct CorrectionRun {

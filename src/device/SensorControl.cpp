@@ -5,11 +5,13 @@
 
 namespace calidra {
 
-SensorControl::SensorControl(COPVSdkLib& channel) : channel_(channel) {}
+SensorControl::SensorControl(COPVSdkLib& channel) : channel_(channel), sleep_(&Clock::Sleep) {}
 
 int SensorControl::WriteRegister(int reg, int value) { return channel_.WriteRegister(reg, value); }
 
-void SensorControl::Sleep(std::uint32_t milliseconds) { Clock::Sleep(milliseconds); }
+void SensorControl::Sleep(std::uint32_t milliseconds) { sleep_(milliseconds); }
+
+void SensorControl::SetSleep(SleepFunction sleep) { sleep_ = sleep != nullptr ? sleep : &Clock::Sleep; }
 
 int SensorControl::SetPair(int reg, int value, std::int32_t& recorded) {
     if (!WriteRegister(reg, value & 0xFF)) return 0;

@@ -70,7 +70,13 @@ public:
     int CurrentPair40() const override { return values_.pair40; }
     void AssignSettings(const SensorSettingValues& values) override { values_ = values; }
     int WriteRegister(int reg, int value) override;
+    // The pauses the camera needs, through the sleep given to SetSleep.
     void Sleep(std::uint32_t milliseconds) override;
+
+    using SleepFunction = void (*)(std::uint32_t milliseconds);
+    // The platform's sleep unless told otherwise (null restores it): a harness
+    // that drives a driver with no camera behind it has nothing to wait for.
+    void SetSleep(SleepFunction sleep);
 
     const SensorSettingValues& Values() const { return values_; }
     int Reg48Bit2() const { return bit2_; }
@@ -86,6 +92,7 @@ private:
     bool Modify48(int keep, int set);
 
     COPVSdkLib& channel_;
+    SleepFunction sleep_;
     SensorSettingValues values_;
     int bit2_ = 0;
     int bit3_ = 0;

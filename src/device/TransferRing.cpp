@@ -5,13 +5,13 @@
 namespace calidra {
 
 bool TransferRing::Allocate(int entries, std::size_t words) {
-    Release();
+    // Entries keep their memory from one allocation to the next, as the
+    // frame transfer's single buffer does.
     try {
-        std::vector<std::vector<std::uint16_t>> fresh;
-        fresh.reserve(static_cast<std::size_t>(entries));
-        for (int i = 0; i < entries; ++i) fresh.emplace_back(words, std::uint16_t{0});
-        entries_ = std::move(fresh);
+        entries_.resize(static_cast<std::size_t>(entries < 0 ? 0 : entries));
+        for (auto& entry : entries_) entry.assign(words, std::uint16_t{0});
     } catch (const std::bad_alloc&) {
+        Release();
         return false;
     }
     words_ = words;

@@ -1,5 +1,7 @@
 #include "driver/SensorModel.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -40,6 +42,30 @@ const std::vector<std::int16_t>& NoiseTable() {
     return *table;
 }
 
+std::uint16_t ClampLevel(int v) {
+    return static_cast<std::uint16_t>(v < 0 ? 0 : (v > SensorModel::kMaxLevel ? SensorModel::kMaxLevel : v));
+}
+
+// out[x] += trunc(gain[x] x signal[x]) for count pixels, clamped to the 14-bit
+// range; four at a time with the same float products and truncations.
+void AddSignal(const std::int16_t* signal, const float* gain, std::uint16_t* out, int count) {
+    int x = 0;
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 4 <= count; x += 4) {
+        const __m128i raw = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(signal + x));
+        // Sign-extends the four signals to 32 bits.
+        const __m128i wide = _mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16);
+        const __m128i add = _mm_cvttps_epi32(_mm_mul_ps(_mm_loadu_ps(gain + x), _mm_cvtepi32_ps(wide)));
+        const __m128i levels = _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(out + x)), zero);
+        const __m128i sum = _mm_add_epi32(levels, add);
+        // Saturating to 16 bits, then clamping, gives the clamped sums.
+        const __m128i clamped =
+            _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(sum, sum), zero), _mm_set1_epi16(SensorModel::kMaxLevel));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), clamped);
+    }
+    for (; x < count; ++x) out[x] = ClampLevel(out[x] + static_cast<int>(gain[x] * signal[x]));
+}
+
 std::int16_t ToLevel(double value) {
     return static_cast<std::int16_t>(std::lround(std::clamp(value, -16384.0, 16383.0)));
 }
@@ -76,10 +102,22 @@ void SensorModel::Render(const FrameConditions& conditions, std::uint16_t* out) 
     const std::int16_t* fixed = conditions.shutterClosed ? fixedClosed_.data() : fixedOpen_.data();
     const std::int16_t* noise = NoiseTable().data() + conditions.noiseSeed % kNoiseSpan;
     const int base = conditions.baseLevel;
-    for (int i = 0; i < kSensorPixels; ++i) {
-        int v = fixed[i] + base + noise[i];
-        out[i] = static_cast<std::uint16_t>(v < 0 ? 0 : (v > kMaxLevel ? kMaxLevel : v));
+    int i = 0;
+    // Eight pixels at a time in 16-bit lanes. With |base| <= 16384 the first sum
+    // fits 16 bits; the second saturates only beyond the clamp, so the levels
+    // are those of the plain sums below.
+    if (base >= -16384 && base <= 16384) {
+        const __m128i baseLanes = _mm_set1_epi16(static_cast<short>(base));
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i top = _mm_set1_epi16(kMaxLevel);
+        for (; i + 8 <= kSensorPixels; i += 8) {
+            const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fixed + i));
+            const __m128i n = _mm_loadu_si128(reinterpret_cast<const __m128i*>(noise + i));
+            const __m128i v = _mm_adds_epi16(_mm_adds_epi16(f, baseLanes), n);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_min_epi16(_mm_max_epi16(v, zero), top));
+        }
     }
+    for (; i < kSensorPixels; ++i) out[i] = ClampLevel(fixed[i] + base + noise[i]);
     if (!conditions.shutterClosed) {
         for (const SpritePlacement& placement : scene_.Objects(conditions.frameNumber)) {
             const Sprite& sprite = *placement.sprite;
@@ -89,13 +127,9 @@ void SensorModel::Render(const FrameConditions& conditions, std::uint16_t* out) 
             int y1 = std::min(kSensorHeight, placement.top + sprite.height);
             for (int y = y0; y < y1; ++y) {
                 const std::int16_t* row =
-                    sprite.signal.data() + static_cast<std::size_t>(y - placement.top) * sprite.width;
-                int lineStart = y * kSensorWidth;
-                for (int x = x0; x < x1; ++x) {
-                    int i = lineStart + x;
-                    int v = out[i] + static_cast<int>(gain_[i] * row[x - placement.left]);
-                    out[i] = static_cast<std::uint16_t>(v < 0 ? 0 : (v > kMaxLevel ? kMaxLevel : v));
-                }
+                    sprite.signal.data() + static_cast<std::size_t>(y - placement.top) * sprite.width - placement.left;
+                const int lineStart = y * kSensorWidth;
+                AddSignal(row + x0, gain_.data() + lineStart + x0, out + lineStart + x0, x1 - x0);
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "driver/VirtualCamera.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <thread>
@@ -216,7 +217,11 @@ bool VirtualCamera::ReadFrame(std::uint8_t* out, std::uint32_t length, std::uint
         for (std::uint32_t i = 0; i < filled; ++i) out[i] = static_cast<std::uint8_t>(std::min(255, pixels[i] >> 6));
     } else {
         std::uint32_t count = std::min<std::uint32_t>(length / 2, kSensorPixels);
-        for (std::uint32_t i = 0; i < count; ++i) PutLE16(out + 2 * i, pixels[i]);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out, pixels, 2 * std::size_t{count});
+        } else {
+            for (std::uint32_t i = 0; i < count; ++i) PutLE16(out + 2 * i, pixels[i]);
+        }
         filled = 2 * count;
         if (count < kSensorPixels && length % 2 != 0) out[filled++] = static_cast<std::uint8_t>(pixels[count]);
     }

@@ -5,8 +5,9 @@
 // Threads: the client's thread calls the operations; the acquisition thread runs
 // AcquisitionLoop while previewing. Lock order: controlLock_ (client
 // operations that change the acquisition state) -> the ring's position lock ->
-// a slot's content lock -> the device lock; errorsLock_ and recordLock_ are
-// leaves, held only for a push, a pop or a copy.
+// a slot's content lock -> the device lock, and saveLock_ -> a slot's content
+// lock -> the device lock; errorsLock_ and recordLock_ are leaves, held only
+// for a push, a pop or a copy.
 #pragma once
 
 #include <atomic>
@@ -19,6 +20,7 @@
 #include "calidra.h"
 #include "device/COptivo640ULISSdk.h"
 #include "output/Recorder.h"
+#include "output/StillPicture.h"
 #include "pipeline/ColourMap.h"
 #include "pipeline/ColourRange.h"
 #include "pipeline/DibImage.h"
@@ -186,6 +188,11 @@ private:
     std::uint32_t rateStart_;        // the loop's after construction
     std::atomic<std::uint32_t> lastTempCheck_{0};
     std::atomic<int> lastTempTenths_{0};
+
+    // Takes what a still file needs from the newest frame, then writes it;
+    // its memory stays for the next save.
+    std::mutex saveLock_;  // guards stillWriter_
+    StillWriter stillWriter_;
 
     std::mutex errorsLock_;  // guards errors_: pushed by both threads, popped by the client
     std::deque<std::int32_t> errors_;

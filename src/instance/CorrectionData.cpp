@@ -1,4 +1,7 @@
 // The device's level table entries and correction-data files.
+#include <cstdint>
+#include <vector>
+
 #include "instance/CCalidra.h"
 #include "output/CorrectionFile.h"
 
@@ -37,11 +40,18 @@ double CCalidra::GetOffsetValue(unsigned short index, int* ok) {
     return found ? value : 0.0;
 }
 
+// The lock is held only to copy the planes out or swap new ones in: a slow
+// disk never holds up frame delivery or the calls that take the device lock.
 int CCalidra::SaveNucData(const wchar_t* path, FILESAVETYPE type) {
     int result = 0;
-    {
-        std::lock_guard<std::mutex> device(device_.DeviceLock());
-        if (type == FILESAVETYPE_CORSET) result = SaveCorrectionFile(device_.Correction().Planes(), path);
+    if (type == FILESAVETYPE_CORSET && path != nullptr) {
+        std::vector<std::uint8_t> image;
+        bool copied = false;
+        {
+            std::lock_guard<std::mutex> device(device_.DeviceLock());
+            copied = CorrectionFileImage(device_.Correction().Planes(), image);
+        }
+        result = copied ? WriteCorrectionFile(image, path) : 0;
     }
     if (result == 0) SetError(ERR_FILE);
     return result;
@@ -49,9 +59,15 @@ int CCalidra::SaveNucData(const wchar_t* path, FILESAVETYPE type) {
 
 int CCalidra::LoadNucData(const wchar_t* path, FILESAVETYPE type) {
     int result = 0;
-    {
-        std::lock_guard<std::mutex> device(device_.DeviceLock());
-        if (type == FILESAVETYPE_CORSET) result = LoadCorrectionFile(device_.Correction().Planes(), path);
+    if (type == FILESAVETYPE_CORSET) {
+        // Read and checked whole before the lock: a refused file changes nothing.
+        std::vector<std::uint8_t> bytes;
+        CorrectionPlanes fresh;
+        result = ReadCorrectionFile(path, bytes) ? LoadCorrectionBytes(fresh, bytes.data(), bytes.size()) : 0;
+        if (result == 1) {
+            std::lock_guard<std::mutex> device(device_.DeviceLock());
+            device_.Correction().Planes().SwapPlanes(fresh);
+        }
     }
     if (result == 0) SetError(ERR_FILE);
     return result;

@@ -9,23 +9,36 @@ namespace calidra {
 
 namespace {
 
-constexpr unsigned kLastColourStillType = 6;
 constexpr unsigned kFloatTemperatureStillType = 13;
 
 }  // namespace
 
 int CCalidra::Save(const wchar_t* path, int type) {
     const auto kind = static_cast<unsigned>(type);
-    // The newest frame is copied under its slot's lock, so the loop cannot
-    // overwrite it while a slow encoder reads it.
-    DibImage image;
+    // What the file needs is taken from the newest frame under its slot's lock,
+    // so the loop cannot overwrite the frame meanwhile; the file is written after,
+    // so a slow encoder or disk never holds the loop up.
+    std::lock_guard<std::mutex> save(saveLock_);
     bool framePresent = false;
-    bool copied = false;
+    bool taken = false;
     if (FrameSlot* slot = frameRing_.Newest(); slot != nullptr) {
         std::lock_guard<std::mutex> content(slot->contentLock);
         framePresent = slot->raw.HasPixels() && slot->colour.HasPixels();
-        if (framePresent && kind <= kLastStillType)
-            copied = image.CopyFrom(kind <= kLastColourStillType ? &slot->colour : &slot->raw);
+        if (framePresent && kind <= kLastStillType) {
+            StillFrame frame;
+            frame.raw = &slot->raw;
+            frame.colour = &slot->colour;
+            frame.thermo = &ActiveThermoTable();
+            const bool flip = flipFile_.load() != 0;
+            if (kind == kFloatTemperatureStillType) {
+                // A data-set load on another thread replaces the level table.
+                std::lock_guard<std::mutex> device(device_.DeviceLock());
+                frame.levels = LevelTableColumns();
+                taken = stillWriter_.Take(kind, frame, flip);
+            } else {
+                taken = stillWriter_.Take(kind, frame, flip);
+            }
+        }
     }
     if (!framePresent) {
         SetError(ERR_NO_IMAGE);
@@ -35,19 +48,7 @@ int CCalidra::Save(const wchar_t* path, int type) {
         SetError(ERR_ARGUMENT);
         return 0;
     }
-    StillFrame frame;
-    frame.raw = &image;
-    frame.colour = &image;
-    frame.thermo = &ActiveThermoTable();
-    std::vector<double> temperature, offset;
-    if (kind == kFloatTemperatureStillType) {
-        std::lock_guard<std::mutex> device(device_.DeviceLock());
-        const LevelColumns columns = LevelTableColumns();
-        temperature.assign(columns.temperature.begin(), columns.temperature.end());
-        offset.assign(columns.offset.begin(), columns.offset.end());
-        frame.levels = LevelColumns{columns.count, temperature, offset};
-    }
-    if (!copied || SaveStillPicture(path, kind, frame, flipFile_.load() != 0) == 0) {
+    if (!taken || stillWriter_.Write(path) == 0) {
         SetError(ERR_FILE);
         return 0;
     }

@@ -2,12 +2,11 @@
 
 #include <bit>
 #include <cstdint>
-#include <new>
+#include <cstring>
 #include <utility>
-#include <vector>
 
 #include "output/ImageFile.h"
-#include "pipeline/DibImage.h"
+#include "output/WriterScratch.h"
 #include "pipeline/ThermoTable.h"
 
 namespace calidra {
@@ -20,21 +19,20 @@ constexpr unsigned kFormatOfType[] = {kFormatBitmap, kFormatBareBytes, kFormatJp
 constexpr unsigned kLastColourType = 6;
 constexpr unsigned kFirstTemperatureType = 10;
 
-int SaveTemperatures(const wchar_t* path, unsigned type, const StillFrame& frame, bool flip) {
+// The temperature array of a type 10 to 13 into the thread's writer scratch:
+// its first byte and size, or nullptr.
+const std::uint8_t* TakeTemperatures(unsigned type, const StillFrame& frame, bool flip, std::size_t& size) {
     const DibImage* raw = frame.raw;
-    if (raw == nullptr || !raw->HasPixels()) return 0;
-    if (type != 13 && frame.thermo == nullptr) return 0;
+    if (raw == nullptr || !raw->HasPixels()) return nullptr;
+    if (type != 13 && frame.thermo == nullptr) return nullptr;
     const std::size_t count = static_cast<std::size_t>(raw->Width()) * static_cast<std::size_t>(raw->Height());
     const std::size_t elementBytes = type <= 11 ? 1 : 4;
-    std::vector<std::uint8_t> buffer;
-    try {
-        buffer.resize(count * elementBytes);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    // The buffer's bytes are filled through the element type of each converter:
-    // std::vector's storage is suitably aligned for every one of them.
-    void* out = buffer.data();
+    const std::size_t bytes = count * elementBytes;
+    // The scratch's bytes are filled through the element type of each converter:
+    // its storage comes from operator new, aligned for every one of them.
+    std::uint8_t* buffer = WriterScratch::Get(bytes);
+    if (buffer == nullptr) return nullptr;
+    void* out = buffer;
     int converted = 0;
     switch (type) {
         case 10:
@@ -50,27 +48,74 @@ int SaveTemperatures(const wchar_t* path, unsigned type, const StillFrame& frame
             converted = TemperaturesF32(raw, static_cast<float*>(out), flip, frame.levels);
             break;
     }
-    if (converted == 0) return 0;
+    if (converted == 0) return nullptr;
     if constexpr (std::endian::native == std::endian::big) {
         // The files hold little-endian numbers whatever the host is.
         if (elementBytes == 4) {
-            for (std::size_t at = 0; at + 3 < buffer.size(); at += 4) {
+            for (std::size_t at = 0; at + 3 < bytes; at += 4) {
                 std::swap(buffer[at], buffer[at + 3]);
                 std::swap(buffer[at + 1], buffer[at + 2]);
             }
         }
     }
-    return WriteBareFile(path, buffer.data(), buffer.size());
+    size = bytes;
+    return buffer;
+}
+
+// image with its stored lines in reverse order.
+bool CopyReversed(const DibImage& image, DibImage& out) {
+    if (!out.CreateLike(&image)) return false;
+    const std::int32_t height = image.Height();
+    const auto stride = static_cast<std::size_t>(image.Stride());
+    for (std::int32_t k = 0; k < height; ++k) std::memcpy(out.Row(k), image.Row(height - 1 - k), stride);
+    return true;
 }
 
 }  // namespace
 
-int SaveStillPicture(const wchar_t* path, unsigned type, const StillFrame& frame, bool flip) {
-    if (path == nullptr || type > kLastStillType) return 0;
-    if (type >= kFirstTemperatureType) return SaveTemperatures(path, type, frame, flip);
+bool StillWriter::Take(unsigned type, const StillFrame& frame, bool flip) {
+    taken_ = Taken::kNothing;
+    if (type > kLastStillType) return false;
+    if (type >= kFirstTemperatureType) {
+        bytes_ = TakeTemperatures(type, frame, flip, size_);
+        if (bytes_ == nullptr) return false;
+        taken_ = Taken::kBytes;
+        return true;
+    }
     const DibImage* image = type <= kLastColourType ? frame.colour : frame.raw;
-    return flip ? SaveImageFileFlipped(path, image, kFormatOfType[type])
-                : SaveImageFile(path, image, kFormatOfType[type]);
+    if (image == nullptr || !image->HasPixels()) return false;
+    format_ = kFormatOfType[type];
+    if (format_ == kFormatTiff && !flip) {
+        // The strip is made straight from the frame: no copy of it first.
+        if (!PrepareTiffStrip(image, strip_)) return false;
+        taken_ = Taken::kTiff;
+        return true;
+    }
+    if (!(flip ? CopyReversed(*image, image_) : image_.CopyFrom(image))) return false;
+    taken_ = Taken::kImage;
+    return true;
+}
+
+int StillWriter::Write(const wchar_t* path) {
+    const Taken taken = std::exchange(taken_, Taken::kNothing);
+    if (path == nullptr) return 0;
+    switch (taken) {
+        case Taken::kBytes:
+            return WriteBareFile(path, bytes_, size_);
+        case Taken::kTiff:
+            return WriteTiffStrip(path, strip_);
+        case Taken::kImage:
+            return SaveImageFile(path, &image_, format_);
+        case Taken::kNothing:
+            break;
+    }
+    return 0;
+}
+
+int SaveStillPicture(const wchar_t* path, unsigned type, const StillFrame& frame, bool flip) {
+    if (path == nullptr) return 0;
+    StillWriter writer;
+    return writer.Take(type, frame, flip) ? writer.Write(path) : 0;
 }
 
 }  // namespace calidra

@@ -5,11 +5,15 @@
 // float values).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
+#include "output/TiffFile.h"
+#include "pipeline/DibImage.h"
 #include "pipeline/Temperatures.h"
 
 namespace calidra {
 
-class DibImage;
 class ThermoTable;
 
 inline constexpr unsigned kLastStillType = 13;
@@ -22,11 +26,38 @@ struct StillFrame {
     LevelColumns levels;                  // the device's level table: type 13
 };
 
+// A save in two steps. Take copies or converts what the file needs, while the
+// caller keeps the frame from changing; Write then writes the file from that
+// alone, so that no encoder or disk holds the frame up. Each step takes the
+// frame once: a TIFF strip or a temperature array straight from it, other
+// files from one copy of the image. The memory stays for the next save. One
+// thread at a time uses a writer, and Write runs on the thread that ran Take
+// (TIFF strips and temperature arrays lie in that thread's writer scratch).
+class StillWriter {
+public:
+    // false, with nothing to write, for a type above kLastStillType, a missing
+    // image or temperature source, or no memory. With flip the file will hold
+    // its rows in the opposite order.
+    bool Take(unsigned type, const StillFrame& frame, bool flip);
+    // 1 when the file was written; 0 for a null path, nothing taken, or any
+    // failure to write the file. What was taken is used up.
+    int Write(const wchar_t* path);
+
+private:
+    enum class Taken { kNothing, kImage, kTiff, kBytes };
+    Taken taken_ = Taken::kNothing;
+    unsigned format_ = 0;
+    DibImage image_;
+    TiffStrip strip_;
+    const std::uint8_t* bytes_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 // Writes frame as the given type; with flip, every file holds its rows in the
-// opposite order. 1 on success; 0 for a type above kLastStillType, a missing
-// image or temperature source, no memory, or any failure to write the file.
-// The caller reports a missing frame and a bad type before calling, and a 0
-// from here as a file error.
+// opposite order. 1 on success; 0 for a null path, a type above
+// kLastStillType, a missing image or temperature source, no memory, or any
+// failure to write the file. The caller reports a missing frame and a bad type
+// before calling, and a 0 from here as a file error.
 int SaveStillPicture(const wchar_t* path, unsigned type, const StillFrame& frame, bool flip);
 
 }  // namespace calidra

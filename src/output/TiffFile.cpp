@@ -3,13 +3,12 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <memory>
-#include <vector>
 
 #include <tiffio.h>
 
 #include "kernels/TiffSamples.h"
+#include "output/WriterScratch.h"
 #include "pipeline/DibImage.h"
 #include "platform/File.h"
 
@@ -54,15 +53,40 @@ toff_t SizeThrough(thandle_t handle) {
 int MapNothing(thandle_t, void**, toff_t*) { return 0; }
 void UnmapNothing(thandle_t, void*, toff_t) {}
 
+// All of an image of the given geometry, its lines bytesPerLine apart at pixels.
+PixelRegion WholeRegion(const DibImage& like, std::uint8_t* pixels, std::size_t bytesPerLine) {
+    PixelRegion region;
+    region.width = like.Width();
+    region.height = like.Height();
+    region.bytesPerLine = static_cast<std::int32_t>(bytesPerLine);
+    region.bitsPerPixel = like.BitCount();
+    region.pixels = pixels;
+    region.rect = {0, 0, like.Width(), like.Height()};
+    return region;
+}
+
 }  // namespace
 
-int WriteTiffFile(const wchar_t* path, const DibImage* image) {
-    if (path == nullptr || image == nullptr || !image->HasPixels()) return 0;
+bool PrepareTiffStrip(const DibImage* image, TiffStrip& strip) {
+    if (image == nullptr || !image->HasPixels()) return false;
     const bool grey = image->BitCount() == 16;
-    if (!grey && image->BitCount() != 24) return 0;
+    if (!grey && image->BitCount() != 24) return false;
+    // TIFF rows carry no padding; DIB lines are padded to 4 bytes when the
+    // width asks for it.
+    const std::size_t rowBytes = static_cast<std::size_t>(image->Width()) * (image->BitCount() / 8);
+    const std::size_t stripBytes = rowBytes * static_cast<std::size_t>(image->Height());
+    std::uint8_t* bytes = WriterScratch::Get(stripBytes);
+    if (bytes == nullptr) return false;
+    const PixelRegion to = WholeRegion(*image, bytes, rowBytes);
+    const PixelRegion from = WholeRegion(*image, const_cast<std::uint8_t*>(image->Bits()), image->Stride());
+    const KernelOptions standard;
+    if (TiffSamples(&to, &from, &standard, 0, 0) != kKernelDone) return false;
+    strip = {bytes, stripBytes, image->Width(), image->Height(), grey};
+    return true;
+}
 
-    DibImage strip;
-    if (!strip.CreateLike(image) || strip.ApplyKernel(TiffSamples, image) != kKernelDone) return 0;
+int WriteTiffStrip(const wchar_t* path, const TiffStrip& strip) {
+    if (path == nullptr || strip.bytes == nullptr) return 0;
 
     std::unique_ptr<TIFFOpenOptions, OptionsFreer> options(TIFFOpenOptionsAlloc());
     if (!options) return 0;
@@ -76,36 +100,33 @@ int WriteTiffFile(const wchar_t* path, const DibImage* image) {
     if (!tiff) return 0;
 
     TIFF* t = tiff.get();
-    bool ok = TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(image->Width())) == 1 &&
-              TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(image->Height())) == 1 &&
+    const bool grey = strip.grey;
+    bool ok = TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(strip.width)) == 1 &&
+              TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(strip.height)) == 1 &&
               TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE) == 1 &&
               TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
               TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, grey ? 16 : 8) == 1 &&
               TIFFSetField(t, TIFFTAG_PHOTOMETRIC, grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB) == 1 &&
               TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, grey ? 1 : 3) == 1 &&
               // Stated outright, so that every reader sees the whole image as one strip.
-              TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(image->Height())) == 1;
+              TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(strip.height)) == 1;
     if (ok) {
-        // TIFF rows carry no padding; DIB lines are padded to 4 bytes when the
-        // width asks for it.
-        const std::size_t rowBytes = static_cast<std::size_t>(image->Width()) * (image->BitCount() / 8);
-        std::vector<std::uint8_t> packed;
-        const std::uint8_t* data = strip.Bits();
-        if (rowBytes != static_cast<std::size_t>(strip.Stride())) {
-            packed.resize(rowBytes * static_cast<std::size_t>(strip.Height()));
-            for (std::int32_t line = 0; line < strip.Height(); ++line) {
-                std::memcpy(packed.data() + rowBytes * static_cast<std::size_t>(line), strip.Row(line), rowBytes);
-            }
-            data = packed.data();
-        }
-        const auto bytes = static_cast<tmsize_t>(rowBytes * static_cast<std::size_t>(strip.Height()));
-        ok = TIFFWriteEncodedStrip(t, 0, const_cast<std::uint8_t*>(data), bytes) == bytes;
+        const auto bytes = static_cast<tmsize_t>(strip.size);
+        // The call takes a writable buffer; it changes nothing in a strip
+        // written uncompressed in the host's byte order.
+        ok = TIFFWriteEncodedStrip(t, 0, const_cast<std::uint8_t*>(strip.bytes), bytes) == bytes;
     }
     // The directory is written here; a full disk shows up now rather than in
     // TIFFClose, which reports nothing.
     ok = ok && TIFFFlush(t) == 1;
     tiff.reset();
     return ok ? 1 : 0;
+}
+
+int WriteTiffFile(const wchar_t* path, const DibImage* image) {
+    if (path == nullptr) return 0;
+    TiffStrip strip;
+    return PrepareTiffStrip(image, strip) ? WriteTiffStrip(path, strip) : 0;
 }
 
 }  // namespace calidra

@@ -79,15 +79,23 @@ const std::array<RgbQuad, DibImage::kColorTableEntries>& DibImage::GreyRamp() {
     return ramp;
 }
 
-bool DibImage::Make(const BitmapInfoHeader& header, bool memoryOnly) {
+bool DibImage::Make(const BitmapInfoHeader& header, bool memoryOnly, bool zeroed) {
     std::int32_t line = LineBytes(header.biWidth, header.biHeight, header.biBitCount);
     if (line == 0) return false;
-    Release();
-    try {
-        pixels_.assign(static_cast<std::size_t>(line) * static_cast<std::size_t>(header.biHeight), 0);
-    } catch (const std::bad_alloc&) {
+    const std::size_t bytes = static_cast<std::size_t>(line) * static_cast<std::size_t>(header.biHeight);
+    // Memory of the same size is kept: a fresh picture's pages cost more to map
+    // and clear than writing it does (an image re-made for every save or frame).
+    if (pixels_.size() == bytes) {
+        if (zeroed) std::fill(pixels_.begin(), pixels_.end(), std::uint8_t{0});
+        colorTable_ = {};
+    } else {
         Release();
-        return false;
+        try {
+            pixels_.assign(bytes, 0);
+        } catch (const std::bad_alloc&) {
+            Release();
+            return false;
+        }
     }
     header_ = header;
     width_ = header.biWidth;
@@ -132,8 +140,19 @@ bool DibImage::CopyFrom(const DibImage* source) {
         SetColorTable(kGivenEntries, source->colorTable_.data(), 0, kColorTableEntries);
         return true;
     }
-    if (!CreateLike(source)) return false;
-    return Draw(source, nullptr, 0, 0);
+    if (!source->HasPixels()) return false;
+    const bool padded = static_cast<std::size_t>(source->bytesPerLine_) * 8 !=
+                        static_cast<std::size_t>(source->width_) * source->bitsPerPixel_;
+    if (padded) {
+        // The line ends stay zero, whatever the source holds there.
+        if (!CreateLike(source)) return false;
+        return Draw(source, nullptr, 0, 0);
+    }
+    // Every byte is copied over, so nothing needs clearing first.
+    if (!Make(source->header_, false, false)) return false;
+    std::memcpy(pixels_.data(), source->pixels_.data(), pixels_.size());
+    SetColorTable(kGivenEntries, source->colorTable_.data(), 0, kColorTableEntries);
+    return true;
 }
 
 int DibImage::Release() {

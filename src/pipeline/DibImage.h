@@ -109,7 +109,8 @@ public:
     static const std::array<RgbQuad, kColorTableEntries>& GreyRamp();
 
 private:
-    bool Make(const BitmapInfoHeader& header, bool memoryOnly);
+    // zeroed false leaves the pixels to the caller, who writes every byte.
+    bool Make(const BitmapInfoHeader& header, bool memoryOnly, bool zeroed = true);
     PixelRegion RegionOf(const PixelRect* rect) const;
 
     BitmapInfoHeader header_;

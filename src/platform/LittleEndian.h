@@ -2,9 +2,11 @@
 // Every number in a file of ours is little-endian whatever the host is.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 
 namespace calidra {
 
@@ -49,6 +51,32 @@ inline double GetLEDouble(const std::uint8_t* in) {
     double value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
+}
+
+// values.size() doubles, one after another from out on: a plane of a file in
+// one copy where the host is little-endian too.
+inline void PutLEDoubles(std::uint8_t* out, std::span<const double> values) {
+    if constexpr (std::endian::native == std::endian::little) {
+        if (!values.empty()) std::memcpy(out, values.data(), values.size_bytes());
+    } else {
+        for (double value : values) {
+            PutLEDouble(out, value);
+            out += 8;
+        }
+    }
+}
+
+// out.size() doubles, one after another from in: a plane of a file in one copy
+// where the host is little-endian too.
+inline void GetLEDoubles(const std::uint8_t* in, std::span<double> out) {
+    if constexpr (std::endian::native == std::endian::little) {
+        if (!out.empty()) std::memcpy(out.data(), in, out.size_bytes());
+    } else {
+        for (double& value : out) {
+            value = GetLEDouble(in);
+            in += 8;
+        }
+    }
 }
 
 inline float GetLEFloat(const std::uint8_t* in) {

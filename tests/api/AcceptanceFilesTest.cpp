@@ -582,7 +582,7 @@ TEST_F(Recordings, RawAndTemperatureStreamsHoldWholeFramesBottomRowFirst) {
     Frame levels = FlatFrame(10000);
     for (int x = 0; x < kWidth; ++x) At(levels, 0, x) = 6000;
     CalidraSim_SetFrame(0, levels.data());
-    ASSERT_TRUE(WaitFrames(2));
+    ASSERT_TRUE(WaitUntilStored(levels));
     Record("clip.f32", 3, 4);
     const std::vector<std::uint8_t> temps = ReadAll(files.Path("clip.f32"));
     ASSERT_GE(temps.size(), 1228800u);
@@ -613,7 +613,7 @@ TEST_F(Recordings, FlipFilePutsTheTopRowFirstInEveryKind) {
     Frame levels = FlatFrame(10000);
     for (int x = 0; x < kWidth; ++x) At(levels, 0, x) = 6000;
     CalidraSim_SetFrame(0, levels.data());
-    ASSERT_TRUE(WaitFrames(2));
+    ASSERT_TRUE(WaitUntilStored(levels));
     Record("flip.f32", 3, 3);
     const std::vector<std::uint8_t> temps = ReadAll(files.Path("flip.f32"));
     ASSERT_GE(temps.size(), 1228800u);

@@ -281,14 +281,21 @@ TEST_F(Parameters, LowIdsReadTheInstanceButWriteTheCamera) {
 TEST_F(Parameters, FrameRateIsFramesPerSecondTimesOneHundred) {
     CalidraSim_SetFrameRate(0, 30);
     ASSERT_EQ(Calidra_Preview(handle), 1);
+    // The first measurement also spans the start of acquisition, which a loaded
+    // machine can make last seconds: the frames measure alone from the second on.
+    std::set<int> rates;
     const auto start = Clock::now();
     unsigned long id = 0;
-    while (Calidra_GetParam(handle, 3) == 0 && MillisecondsSince(start) < kGuardMs) ASSERT_TRUE(NextFrame(id));
-    const int rate = Calidra_GetParam(handle, 3);
+    while (rates.size() < 2 && MillisecondsSince(start) < kGuardMs) {
+        ASSERT_TRUE(NextFrame(id));
+        const int rate = Calidra_GetParam(handle, 3);
+        if (rate != 0) rates.insert(rate);
+    }
+    ASSERT_FALSE(rates.empty());
     // About 3000; only a camera slower than one frame a second or faster than
     // sixty could give a value outside these bounds.
-    EXPECT_GT(rate, 100);
-    EXPECT_LT(rate, 6000);
+    EXPECT_GT(*rates.rbegin(), 100);
+    EXPECT_LT(*rates.rbegin(), 6000);
 }
 
 TEST_F(Parameters, LevelTableEntriesByIndex) {

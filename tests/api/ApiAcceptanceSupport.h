@@ -31,7 +31,9 @@ constexpr std::size_t kPixels = static_cast<std::size_t>(kWidth) * kHeight;
 constexpr unsigned long kRawBytes = kPixels * 2;
 constexpr unsigned long kColourBytes = kPixels * 3;
 constexpr unsigned long kTemperatureBytes = kPixels * 4;
-constexpr std::chrono::milliseconds kHangGuard{20000};
+// Generous: under ThreadSanitizer on a loaded two-core machine one frame can
+// take seconds, and a calibration waits for thirty.
+constexpr std::chrono::milliseconds kHangGuard{120000};
 
 using Packet = std::array<std::uint8_t, 64>;
 using Frame = std::vector<std::uint16_t>;
@@ -174,6 +176,24 @@ protected:
         std::vector<std::uint8_t> colour(kColourBytes);
         EXPECT_EQ(Calidra_GetColor(handle, id, colour.data(), kColourBytes), 1);
         return colour;
+    }
+
+    // Waits until the newest stored frame holds frame as the camera sends it
+    // (sensor line 0 last). A frame set while previewing reaches the ring only
+    // after those the transfer buffers already hold, however many messages
+    // come first.
+    bool WaitUntilStored(const Frame& frame) {
+        std::vector<std::uint16_t> raw(kPixels);
+        return WaitUntil([&] {
+            const unsigned long id = Calidra_GetNewID(handle);
+            if (id == 0 || Calidra_GetRaw(handle, id, raw.data(), kRawBytes) != 1) return false;
+            for (int line = 0; line < kHeight; ++line) {
+                const auto stored = raw.begin() + static_cast<std::ptrdiff_t>(kHeight - 1 - line) * kWidth;
+                if (!std::equal(stored, stored + kWidth, frame.begin() + static_cast<std::ptrdiff_t>(line) * kWidth))
+                    return false;
+            }
+            return true;
+        });
     }
 
     // Takes messages until count more frames were announced; codes posted on

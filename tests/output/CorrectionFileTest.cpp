@@ -8,7 +8,12 @@
 #include <vector>
 
 #include "device/CorrectionPlanes.h"
+#include "device/FakeSensorSettings.h"
+#include "device/SensorCorrection.h"
 #include "output/OutputTestFiles.h"
+#include "support/DataSetBytes.h"
+#include "support/Lcg.h"
+#include "support/ReferencePixel.h"
 
 namespace calidra {
 namespace {
@@ -186,6 +191,65 @@ TEST_F(CorrectionFileTest, RefusedFilesLeaveTheCorrectionUnchanged) {
     ExpectRefusedAndUnchanged(bytes);
 
     ExpectRefusedAndUnchanged({});
+}
+
+// The per-frame pass reads float shadows of the planes: every writer of the
+// planes must reach the next frame corrected, bit for bit the double formula.
+TEST_F(CorrectionFileTest, EveryWriterOfThePlanesReachesTheNextFrame) {
+    SensorCorrection correction;
+    FakeSensorSettings sensor;
+    std::vector<std::uint16_t> raw(kPixels);
+    test::Lcg random(3);
+    for (std::uint16_t& level : raw) level = static_cast<std::uint16_t>(4000 + random.Next() % 4000);
+    auto expectReference = [&](const char* after) {
+        std::vector<std::uint16_t> frame = raw;
+        correction.CorrectFrame(frame.data(), sensor);
+        const CorrectionPlanes& planes = correction.Planes();
+        std::size_t wrong = 0;
+        for (std::size_t i = 0; i < kPixels; ++i) {
+            wrong += frame[i] != test::ReferencePixel(raw[i], planes.Gain()[i], planes.Offset()[i],
+                                                      planes.ShutterOffset()[i], planes.Scale()[i]);
+        }
+        EXPECT_EQ(wrong, 0u) << "after " << after;
+    };
+    auto decimal = [](int plane, std::size_t i) {
+        const double steps[] = {0.8 + (i * 7 % 41) / 100.0, -50.0 + (i * 13 % 1001) / 10.0,
+                                -25.0 + (i * 17 % 501) / 10.0, 0.5 + (i * 3 % 21) / 20.0};
+        return steps[plane];
+    };
+
+    correction.Reset();
+    expectReference("the camera's set-up");
+    const test::Bytes dataSet = test::DataSetBytes()
+                                    .Section(test::BadPixelSection({}, 0))
+                                    .Section(test::SettingsSection("VL-SETTING-1011", test::kShippedSensorValues, 6000))
+                                    .Section(test::PlaneSection(1, 1024.0, kPixels, decimal))
+                                    .bytes();
+    ASSERT_EQ(correction.LoadDataSet(dataSet.data(), dataSet.size(), sensor), 1);
+    expectReference("a data set");
+
+    CorrectionPlanes saved;
+    ASSERT_EQ(saved.InitPlanes(640, 480), 1);
+    for (std::size_t i = 0; i < kPixels; ++i) saved.Gain()[i] = 1.0 + static_cast<double>(i % 97) / 1000.0;
+    ASSERT_EQ(SaveCorrectionFile(saved, dir.Wide("writers.dat").c_str()), 1);
+    ASSERT_EQ(LoadCorrectionFile(correction.Planes(), dir.Wide("writers.dat").c_str()), 1);
+    expectReference("a correction file");
+
+    correction.RequestCalibration(2);
+    std::vector<std::uint16_t> shutter(kPixels, 5000);
+    shutter[9] = 7001;
+    correction.CorrectFrame(shutter.data(), sensor);
+    shutter.assign(kPixels, 5000);
+    correction.CorrectFrame(shutter.data(), sensor);
+    ASSERT_FALSE(correction.Calibration().Requested());
+    expectReference("a shutter calibration");
+
+    correction.Planes().Scale()[100] = 0.75;
+    correction.Planes().Values(CorrectionPlanes::kOffset)[200] = 1234.5;
+    expectReference("writes through the planes");
+
+    correction.Reset();
+    expectReference("the camera's set-up again");
 }
 
 }  // namespace

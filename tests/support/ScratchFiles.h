@@ -40,8 +40,14 @@ private:
 };
 
 inline std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // In one read: byte by byte, a 9.8 MB file takes seconds under a sanitizer.
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : 0;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size > 0 ? size : 0));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
 }
 
 // Reads the bytes [offset, offset + count) of a file, fewer at its end (also of

@@ -13,8 +13,8 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-const std::vector<std::string> kCommands = {"list",  "info", "snap",     "record",  "stream-test",
-                                            "param", "nuc",  "nuc-data", "convert", "demo"};
+const std::vector<std::string> kCommands = {"list", "info",     "snap",    "record", "stream-test", "param",
+                                            "nuc",  "nuc-data", "convert", "serve",  "repair",      "demo"};
 
 class ToolHelp : public ToolFixture {};
 
@@ -64,6 +64,9 @@ TEST_F(ToolUsage, WrongCommandLinesExitTwoAndPointToHelp) {
         {{"param", "set", "13"}, "param set takes ID and VALUE"},
         {{"convert", "in.raw", "--to", "jpg", "out"}, "--to takes png16, tiff16 or csv"},
         {{"nuc-data", "load", "x", "--nuc"}, "--nuc goes with save"},
+        {{"serve", "--listen", "example.com:80"}, "--listen takes HOST:PORT"},
+        {{"serve", "--listen", "127.0.0.1:65536"}, "--listen takes HOST:PORT"},
+        {{"repair", "--kind", "mp4", "x"}, "--kind takes raw, avi or temp"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));

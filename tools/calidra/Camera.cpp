@@ -167,19 +167,24 @@ void Camera::ForgetCodes() {
     }
 }
 
-void Camera::ReportFailure(std::string_view call, std::initializer_list<int> events) {
+std::string Camera::ReportFailure(std::string_view call, std::initializer_list<int> events) {
     std::vector<int> codes;
     for (int code = Calidra_GetLastError(handle_); code != 0; code = Calidra_GetLastError(handle_)) {
         if (std::find(events.begin(), events.end(), code) == events.end()) codes.push_back(code);
     }
     if (codes.empty()) {
-        console_.Error(std::string(call) + " failed (the library recorded no error code)");
-        return;
+        std::string message = std::string(call) + " failed (the library recorded no error code)";
+        console_.Error(message);
+        return message;
     }
     // The stack gives the newest first; the story reads better oldest first.
+    std::string report;
     for (auto code = codes.rbegin(); code != codes.rend(); ++code) {
-        console_.Error(std::string(call) + " failed: " + ErrorCodes::Describe(*code));
+        std::string message = std::string(call) + " failed: " + ErrorCodes::Describe(*code);
+        console_.Error(message);
+        report += (report.empty() ? "" : "; ") + message;
     }
+    return report;
 }
 
 void Camera::ForgetMessages() {

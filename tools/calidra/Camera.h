@@ -40,8 +40,9 @@ public:
     // are known to be its own.
     void ForgetCodes();
     // Reports "<call> failed: ERR_... (n): meaning" for every code on the
-    // stack but the events the call always records (events).
-    void ReportFailure(std::string_view call, std::initializer_list<int> events = {});
+    // stack but the events the call always records (events), and returns
+    // what it reported (lines joined by "; ").
+    std::string ReportFailure(std::string_view call, std::initializer_list<int> events = {});
     // Drops the messages waiting on the window.
     void ForgetMessages();
 

@@ -52,7 +52,7 @@ const char* CommandLine::ExitCodesHelp() {
            "  3    the camera is absent or cannot be set up\n"
            "  4    the tool could not read its input or write its output\n"
            "  5    no frames arrived in time, or the stream ended\n"
-           "  130  interrupted by Ctrl-C (record stops cleanly on Ctrl-C and exits 0)\n";
+           "  130  interrupted by Ctrl-C (record and serve stop cleanly on Ctrl-C and exit 0)\n";
 }
 
 }  // namespace calidra::tool

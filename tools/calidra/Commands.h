@@ -19,6 +19,8 @@ int RunParam(CommandArgs args);
 int RunNuc(CommandArgs args);
 int RunNucData(CommandArgs args);
 int RunConvert(CommandArgs args);
+int RunServe(CommandArgs args);
+int RunRepair(CommandArgs args);
 int RunDemo(CommandArgs args);
 
 struct CommandEntry {

@@ -1,11 +1,11 @@
 // calidra convert: one frame of a headerless raw or temperature file into a
 // PNG, a TIFF or a CSV table that other programs open.
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "CentiKelvin.h"
 #include "CommandLine.h"
 #include "Commands.h"
 #include "ExitCode.h"
@@ -135,18 +135,8 @@ int RunConvert(CommandArgs args) {
         std::vector<std::uint16_t> pixels(kPixels);
         for (int row = 0; row < kHeight; ++row) {
             for (int column = 0; column < kWidth; ++column) {
-                std::uint16_t sample = 0;
-                if (temperatures) {
-                    double centikelvin = std::round((double(degrees(row, column)) + 273.15) * 100.0);
-                    // Not-a-number (an unknown level) becomes 0; everything else is clamped.
-                    if (centikelvin >= 65535.0)
-                        sample = 65535;
-                    else if (centikelvin > 0.0)
-                        sample = static_cast<std::uint16_t>(centikelvin);
-                } else {
-                    sample = level(row, column);
-                }
-                pixels[std::size_t(row) * kWidth + column] = sample;
+                pixels[std::size_t(row) * kWidth + column] =
+                    temperatures ? CentiKelvin::FromCelsius(degrees(row, column)) : level(row, column);
             }
         }
         written = to == "png16" ? GreyImageFile::WritePng(out, kWidth, kHeight, pixels)

@@ -10,7 +10,7 @@ enum ExitCode : int {
     kExitNoCamera = 3,      // the camera asked for is absent or cannot be set up
     kExitFileError = 4,     // the tool could not read its input or write its output
     kExitNoFrames = 5,      // no frames arrived in time, or the stream ended
-    kExitInterrupted = 130  // Ctrl-C (except in record, where Ctrl-C is the normal way to stop)
+    kExitInterrupted = 130  // Ctrl-C (except in record and serve, where Ctrl-C is the normal way to stop)
 };
 
 }  // namespace calidra::tool

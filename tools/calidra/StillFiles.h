@@ -13,8 +13,10 @@ class StillFiles {
 public:
     // "png16.png": the name a still type gets inside a folder.
     static std::string FileName(const SaveType& type);
-    // Calidra_SaveA; on failure reports the error codes. *bytes: the file's size.
-    static bool Save(Camera& camera, const SaveType& type, const std::string& path, long long* bytes);
+    // Calidra_SaveA; on failure reports the error codes, and hands the report
+    // to *problem when given. *bytes: the file's size.
+    static bool Save(Camera& camera, const SaveType& type, const std::string& path, long long* bytes,
+                     std::string* problem = nullptr);
 };
 
 }  // namespace calidra::tool
