@@ -31,6 +31,8 @@ start_wine() {
         WINEPREFIX=$prefix WINEARCH=$2 wine wineboot -i >/dev/null 2>&1
         WINEPREFIX=$prefix wineserver -w
     fi
+    # A server left by an interrupted run would refuse a new one.
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
     WINEPREFIX=$prefix wineserver -p
     server_prefix=$prefix
 }
