@@ -9,8 +9,9 @@
  * its window as WM_CAMERA_ERROR with the code in lParam.
  *
  * Handles, frame ids and sizes keep 32-bit values even where unsigned long is
- * 64 bits wide. Narrow strings are UTF-8 whatever the process's locale; wide
- * strings are the platform's wchar_t.
+ * 64 bits wide. Narrow strings are UTF-8 whatever the process's locale (on
+ * Windows: the system's ANSI code page, as for every A function); wide strings
+ * are the platform's wchar_t (UTF-16 on Windows).
  *
  * Threads: call the functions of one instance from one client thread at a time.
  * The library posts its messages from its acquisition thread; the client reads
@@ -23,8 +24,14 @@
 
 #include "calidra_window.h"
 
-#if defined(_WIN32)
+/* Every function uses the C compiler's default calling convention (cdecl on
+   32-bit Windows) and is exported from calidra.dll under its plain name, with
+   no decoration, on 32-bit and 64-bit Windows alike. The library's own build
+   defines CALIDRA_BUILDING_LIBRARY; clients never do. */
+#if defined(_WIN32) && !defined(CALIDRA_BUILDING_LIBRARY)
 #define CALIDRA_API __declspec(dllimport)
+#elif defined(_WIN32)
+#define CALIDRA_API
 #elif defined(__GNUC__)
 #define CALIDRA_API __attribute__((visibility("default")))
 #else
@@ -120,8 +127,8 @@ CALIDRA_API int Calidra_SetCameraNumber(unsigned long handle, int number);
 /* 1 when camera number is present; writes its name ("CalidraVX_01" for camera
    0) into name, which must hold at least 17 characters (nameSize). Code
    ERR_ARGUMENT for a short buffer or a number outside 0..7. */
-CALIDRA_API int Calidra_IsCameraEnableA(unsigned long handle, int number, char *name, int nameSize);
-CALIDRA_API int Calidra_IsCameraEnableW(unsigned long handle, int number, wchar_t *name, int nameSize);
+CALIDRA_API int Calidra_IsCameraEnableA(unsigned long handle, int number, char* name, int nameSize);
+CALIDRA_API int Calidra_IsCameraEnableW(unsigned long handle, int number, wchar_t* name, int nameSize);
 
 /* Starts live acquisition: WM_CAMERA_FRAME arrives for every stored frame.
    1/0; on failure the camera is closed. */
@@ -143,12 +150,12 @@ CALIDRA_API unsigned long Calidra_Trigger(unsigned long handle);
 
 /* Saves the newest frame as a still picture of the given type (0..13). 1/0;
    codes ERR_NO_IMAGE, ERR_ARGUMENT, ERR_FILE. */
-CALIDRA_API int Calidra_SaveA(unsigned long handle, const char *path, int type);
-CALIDRA_API int Calidra_SaveW(unsigned long handle, const wchar_t *path, int type);
+CALIDRA_API int Calidra_SaveA(unsigned long handle, const char* path, int type);
+CALIDRA_API int Calidra_SaveW(unsigned long handle, const wchar_t* path, int type);
 
 /* Sets the recording kind (0 = none) and the recording file name. 1. */
-CALIDRA_API int Calidra_RecA(unsigned long handle, const char *path, int kind);
-CALIDRA_API int Calidra_RecW(unsigned long handle, const wchar_t *path, int kind);
+CALIDRA_API int Calidra_RecA(unsigned long handle, const char* path, int kind);
+CALIDRA_API int Calidra_RecW(unsigned long handle, const wchar_t* path, int kind);
 
 /* The id of the frame at the current ring position (0: none yet). */
 CALIDRA_API unsigned long Calidra_GetNewID(unsigned long handle);
@@ -157,9 +164,9 @@ CALIDRA_API unsigned long Calidra_GetNewID(unsigned long handle);
    degrees Celsius) or the pseudo-colour picture (640 x 480 x 3 bytes, blue
    green red) of the frame with that id, while it is among the last 30. size is
    the buffer's size in bytes. 1/0; codes ERR_ARGUMENT, ERR_MEMORY. */
-CALIDRA_API int Calidra_GetRaw(unsigned long handle, unsigned long id, unsigned short *buffer, unsigned long size);
-CALIDRA_API int Calidra_GetTemperature(unsigned long handle, unsigned long id, float *buffer, unsigned long size);
-CALIDRA_API int Calidra_GetColor(unsigned long handle, unsigned long id, unsigned char *buffer, unsigned long size);
+CALIDRA_API int Calidra_GetRaw(unsigned long handle, unsigned long id, unsigned short* buffer, unsigned long size);
+CALIDRA_API int Calidra_GetTemperature(unsigned long handle, unsigned long id, float* buffer, unsigned long size);
+CALIDRA_API int Calidra_GetColor(unsigned long handle, unsigned long id, unsigned char* buffer, unsigned long size);
 
 /* Starts a shutter calibration. 1. */
 CALIDRA_API int Calidra_Nuc(unsigned long handle);
@@ -167,14 +174,14 @@ CALIDRA_API int Calidra_Nuc(unsigned long handle);
 /* One offset or temperature entry (index 0..16383) of the camera's level
    table. The getters set *ok to 1 or 0. */
 CALIDRA_API int Calidra_SetOffsetValue(unsigned long handle, unsigned short index, double value);
-CALIDRA_API double Calidra_GetOffsetValue(unsigned long handle, unsigned short index, int *ok);
+CALIDRA_API double Calidra_GetOffsetValue(unsigned long handle, unsigned short index, int* ok);
 CALIDRA_API int Calidra_SetThermoTable(unsigned long handle, unsigned short index, double value);
-CALIDRA_API double Calidra_GetThermoTable(unsigned long handle, unsigned short index, int *ok);
+CALIDRA_API double Calidra_GetThermoTable(unsigned long handle, unsigned short index, int* ok);
 
 /* Saves or loads the sensor correction in a "VL-CORSET-V1020" file. 1/0;
    code ERR_FILE. The wide forms have C++ linkage and are declared below. */
-CALIDRA_API int Calidra_SaveNucDataA(unsigned long handle, const char *path, FILESAVETYPE type);
-CALIDRA_API int Calidra_LoadNucDataA(unsigned long handle, const char *path, FILESAVETYPE type);
+CALIDRA_API int Calidra_SaveNucDataA(unsigned long handle, const char* path, FILESAVETYPE type);
+CALIDRA_API int Calidra_LoadNucDataA(unsigned long handle, const char* path, FILESAVETYPE type);
 
 /* 0x0014044D. Takes no handle. */
 CALIDRA_API unsigned long Calidra_GetDllVersion(void);
@@ -188,11 +195,11 @@ CALIDRA_API int Calidra_SetParam(unsigned long handle, int id, int value);
 
 /* Loads a camera data set ("VL-DATSET-V" file), then starts a shutter
    calibration. 1/0; code ERR_FILE. */
-CALIDRA_API int Calidra_SetTableA(unsigned long handle, const char *path);
-CALIDRA_API int Calidra_SetTableW(unsigned long handle, const wchar_t *path);
+CALIDRA_API int Calidra_SetTableA(unsigned long handle, const char* path);
+CALIDRA_API int Calidra_SetTableW(unsigned long handle, const wchar_t* path);
 
 /* The camera's internal temperature in degrees Celsius; *ok set to 1 or 0. */
-CALIDRA_API float Calidra_GetInternalTemperature(unsigned long handle, int *ok);
+CALIDRA_API float Calidra_GetInternalTemperature(unsigned long handle, int* ok);
 
 /* Pops the newest error or event code not yet returned; 0 when none. */
 CALIDRA_API int Calidra_GetLastError(unsigned long handle);
@@ -201,9 +208,15 @@ CALIDRA_API int Calidra_GetLastError(unsigned long handle);
 }
 
 /* The wide correction-data functions have C++ linkage; C clients use the A
-   forms. */
-CALIDRA_API int Calidra_SaveNucDataW(unsigned long handle, const wchar_t *path, FILESAVETYPE type);
-CALIDRA_API int Calidra_LoadNucDataW(unsigned long handle, const wchar_t *path, FILESAVETYPE type);
+   forms. They are exported under the names GCC (Itanium C++ ABI) gives them,
+   on Linux and in calidra.dll (built with MinGW-w64) alike:
+     _Z20Calidra_SaveNucDataWmPKw12FILESAVETYPE
+     _Z20Calidra_LoadNucDataWmPKw12FILESAVETYPE
+   MinGW and clang (MinGW target) clients call them as declared here; MSVC
+   decorates C++ names differently, so MSVC clients use the A forms or find
+   these names with GetProcAddress. */
+CALIDRA_API int Calidra_SaveNucDataW(unsigned long handle, const wchar_t* path, FILESAVETYPE type);
+CALIDRA_API int Calidra_LoadNucDataW(unsigned long handle, const wchar_t* path, FILESAVETYPE type);
 #endif
 
 #endif /* CALIDRA_H */

@@ -1,7 +1,7 @@
 /* calidra_sim.h - control of the virtual camera driver.
  *
- * The platform has no camera driver, so the library ships a driver of its own
- * that answers the device paths "\\.\Opvo640ULIS-0" ... "-7" with a simulated
+ * Besides the camera maker's driver (Windows only) the library ships a driver
+ * of its own that answers the device paths "\\.\Opvo640ULIS-0" ... "-7" with a simulated
  * 640 x 480 microbolometer camera. It accepts exactly the control codes, pipe
  * selectors and 64-byte command packets of the driver channel, keeps a register
  * file per camera, and delivers 16-bit frame transfers of the requested length.
@@ -10,6 +10,12 @@
  * spread, temporal noise and a few dead pixels; a closed shutter (register 80
  * pulse 32 then 0) shows a flat field until the open pulse (16 then 0); the
  * internal temperature (registers 44 and 45) drifts slowly.
+ *
+ * Which driver answers: on Linux always this one. On Windows the camera
+ * maker's driver, unless the environment variable CALIDRA_VIRTUAL_CAMERA is 1
+ * when the library loads, or one of these functions is called before the
+ * process's first Calidra_Initialize: from then on this one answers. The
+ * choice stands once an instance has looked for cameras.
  *
  * Default: only device index 0 is present, 30 frames per second, no faults.
  * The library reads three environment variables once while it loads and
@@ -25,8 +31,10 @@
 #ifndef CALIDRA_SIM_H
 #define CALIDRA_SIM_H
 
-#if defined(_WIN32)
+#if defined(_WIN32) && !defined(CALIDRA_BUILDING_LIBRARY)
 #define CALIDRA_SIM_API __declspec(dllimport)
+#elif defined(_WIN32)
+#define CALIDRA_SIM_API
 #elif defined(__GNUC__)
 #define CALIDRA_SIM_API __attribute__((visibility("default")))
 #else
@@ -57,7 +65,7 @@ CALIDRA_SIM_API int CalidraSim_SetFrameRate(int index, double framesPerSecond);
    (sensor line 0 first): no noise, no dead pixels, no level shift, whatever the
    shutter or the registers do. NULL returns to the simulated scene. The pixels
    are copied. */
-CALIDRA_SIM_API int CalidraSim_SetFrame(int index, const unsigned short *pixels);
+CALIDRA_SIM_API int CalidraSim_SetFrame(int index, const unsigned short* pixels);
 
 /* The camera's own value of an 8-bit register: what the next read returns,
    until the library writes it. The status register 7 changes only through this

@@ -6,6 +6,13 @@
  * named by an HWND. Handles are ids looked up in a table, never pointers, so a
  * post to a destroyed or made-up HWND fails harmlessly.
  *
+ * On Windows the library posts with PostMessageW to any window the client
+ * gives it. These functions are offered there too, so that portable clients run
+ * unchanged: each window is a real message-only window. The library queues its
+ * own messages to it at once, as elsewhere; what others post to it with
+ * PostMessageW (WM_USER and above) a thread of the library takes off and
+ * queues for CalidraWindow_WaitMessage.
+ *
  * Every function may be called from any thread.
  */
 #ifndef CALIDRA_WINDOW_H
@@ -22,7 +29,7 @@
 #else
 #define CALIDRA_WINDOW_API
 #endif
-typedef struct HWND__ *HWND;
+typedef struct HWND__* HWND;
 #endif
 
 #ifdef __cplusplus
@@ -48,11 +55,14 @@ CALIDRA_WINDOW_API int CalidraWindow_Destroy(HWND window);
    milliseconds (0: do not wait).
    Returns 1 when *msg holds it, 0 when none arrived in time, -1 when it is not
    a window (or msg is NULL). */
-CALIDRA_WINDOW_API int CalidraWindow_WaitMessage(HWND window, CALIDRA_MSG *msg, unsigned long timeoutMs);
+CALIDRA_WINDOW_API int CalidraWindow_WaitMessage(HWND window, CALIDRA_MSG* msg, unsigned long timeoutMs);
 
 /* A file descriptor that polls readable while the queue is not empty, for
    poll/epoll, GLib and Qt event loops. Owned by the window: do not close it or
-   read from it. -1 when it is not a window. */
+   read from it. -1 when it is not a window.
+   On Windows: an event handle, signalled while the queue is not empty, for
+   WaitForMultipleObjects and MsgWaitForMultipleObjects: (HANDLE)(intptr_t)fd.
+   Owned by the window: do not close, set or reset it. */
 CALIDRA_WINDOW_API int CalidraWindow_Fd(HWND window);
 
 /* A window holds at most 10,000 unread messages, as a Windows thread queue

@@ -80,6 +80,12 @@ SimSettings SimEnvironment::Read(const Lookup& lookup, std::vector<std::string>*
             problems->push_back("CALIDRA_SIM_CAMERAS='" + *text +
                                 "' ignored: it takes camera numbers 0..7 separated by commas, or none");
     }
+    if (auto text = lookup("CALIDRA_VIRTUAL_CAMERA")) {
+        if (*text == "1" || *text == "0")
+            settings.virtualCamera = *text == "1";
+        else
+            problems->push_back("CALIDRA_VIRTUAL_CAMERA='" + *text + "' ignored: it takes 1 or 0");
+    }
     if (auto path = lookup("CALIDRA_SIM_FRAME")) {
         std::string why;
         settings.frame = ReadFrame(*path, &why);
@@ -97,7 +103,7 @@ void SimEnvironment::Apply(const SimSettings& settings, VirtualDriver& driver) {
     }
 }
 
-void SimEnvironment::ApplyAtLoad(VirtualDriver& driver) {
+SimSettings SimEnvironment::ApplyAtLoad(VirtualDriver& driver) {
     std::vector<std::string> problems;
     SimSettings settings = Read(
         [](const char* name) -> std::optional<std::string> {
@@ -111,6 +117,7 @@ void SimEnvironment::ApplyAtLoad(VirtualDriver& driver) {
     // the user made on purpose must not vanish without a trace.
     for (const std::string& problem : problems) std::fprintf(stderr, "libcalidra: %s\n", problem.c_str());
     Apply(settings, driver);
+    return settings;
 }
 
 }  // namespace calidra::sim

@@ -5,6 +5,8 @@
 //   CALIDRA_SIM_CAMERAS  the cameras present: numbers 0..7 with commas, or "none"
 //   CALIDRA_SIM_FRAME    a file of 640 x 480 little-endian 16-bit levels, sensor
 //                        line 0 first, that every camera delivers from then on
+//   CALIDRA_VIRTUAL_CAMERA  1: the virtual cameras answer where the platform has
+//                        a camera driver of its own (Windows); 0: they do not
 // They are read once while the library loads and applied as the CalidraSim_*
 // calls would; later calls (and CalidraSim_Reset) change them as usual.
 #pragma once
@@ -23,6 +25,7 @@ struct SimSettings {
     std::optional<double> framesPerSecond;
     std::optional<std::vector<bool>> present;  // one entry per camera
     std::optional<std::vector<std::uint16_t>> frame;
+    std::optional<bool> virtualCamera;
 };
 
 class SimEnvironment {
@@ -35,8 +38,9 @@ public:
     static SimSettings Read(const Lookup& lookup, std::vector<std::string>* problems);
     static void Apply(const SimSettings& settings, VirtualDriver& driver);
 
-    // Read from the process environment, report problems on stderr, apply.
-    static void ApplyAtLoad(VirtualDriver& driver);
+    // Read from the process environment, report problems on stderr, apply;
+    // the settings read.
+    static SimSettings ApplyAtLoad(VirtualDriver& driver);
 };
 
 }  // namespace calidra::sim

@@ -13,7 +13,13 @@ using calidra::sim::Fault;
 using calidra::sim::VirtualCamera;
 using calidra::sim::VirtualDriver;
 
-VirtualCamera* CameraAt(int index) { return VirtualDriver::Instance().Camera(index); }
+// Every control call asks for the virtual camera, which answers from then on
+// if no instance has opened a device yet.
+VirtualCamera* CameraAt(int index) {
+    VirtualDriver& driver = VirtualDriver::Instance();
+    driver.Choose();
+    return driver.Camera(index);
+}
 
 bool IsRegister(int reg) { return reg >= 0 && reg < calidra::sim::kRegisterCount; }
 

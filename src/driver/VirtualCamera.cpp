@@ -200,13 +200,15 @@ bool VirtualCamera::ReadFrame(std::uint8_t* out, std::uint32_t length, std::uint
         if (shortFrame) --shortDue;
     }
 
-    // Each transfer thread renders into a buffer of its own, allocated once.
-    thread_local std::vector<std::uint16_t> scratch(kSensorPixels);
-    const std::uint16_t* pixels = scratch.data();
+    // Each transfer renders into a buffer of its own, allocated once for each
+    // transfer running at the same time.
+    ScratchPool<std::uint16_t>::Lease scratch = scratch_.Take();
+    scratch->resize(kSensorPixels);
+    const std::uint16_t* pixels = scratch->data();
     if (fixedFrame)
         pixels = fixedFrame->data();
     else
-        Sensor().Render(conditions, scratch.data());
+        Sensor().Render(conditions, scratch->data());
 
     // Bytes past the sensor's pixels (a request rounded up) read zero.
     std::uint32_t filled;

@@ -14,6 +14,7 @@
 #include "driver/CommandLog.h"
 #include "driver/SensorModel.h"
 #include "driver/TemperatureDrift.h"
+#include "platform/ScratchPool.h"
 
 namespace calidra::sim {
 
@@ -83,6 +84,7 @@ private:
 
     std::once_flag sensorBuilt_;
     std::unique_ptr<SensorModel> sensor_;  // built at the first frame, kept for good
+    ScratchPool<std::uint16_t> scratch_;   // the frames being rendered
 
     mutable std::mutex stateLock_;  // guards everything below
     bool present_ = false;

@@ -24,11 +24,14 @@ int CameraOfPath(const char* path) {
 
 // Installs the driver while the library loads, so the device calls reach it
 // from the first one on, and takes it away again before it is destroyed. The
-// environment's settings are in place before any instance can probe.
+// environment's settings are in place before any instance can probe. Where the
+// platform has a camera driver of its own, that one answers unless the
+// environment asks for the virtual camera (or a control call does, see Choose).
 struct Registrar {
     Registrar() {
-        SimEnvironment::ApplyAtLoad(VirtualDriver::Instance());
-        DeviceDriver::Install(&VirtualDriver::Instance());
+        SimSettings settings = SimEnvironment::ApplyAtLoad(VirtualDriver::Instance());
+        if (DeviceDriver::Platform() == nullptr || settings.virtualCamera.value_or(false))
+            DeviceDriver::Install(&VirtualDriver::Instance());
     }
     ~Registrar() { DeviceDriver::Install(nullptr); }
 };
@@ -40,6 +43,8 @@ VirtualDriver& VirtualDriver::Instance() {
     static VirtualDriver driver;
     return driver;
 }
+
+bool VirtualDriver::Choose() { return DeviceDriver::InstallBeforeFirstOpen(this); }
 
 VirtualDriver::VirtualDriver() {
     for (int i = 0; i < kCameraCount; ++i) cameras_[i] = std::make_unique<VirtualCamera>(i);

@@ -25,10 +25,16 @@ public:
     static constexpr std::uint32_t kPipeFrame = 2;
     static constexpr std::uint32_t kPacketSize = 64;
 
-    // The one driver of the process, installed before main runs.
+    // The one driver of the process. Installed before main runs where the
+    // platform has no camera driver of its own, or the environment asks for it.
     static VirtualDriver& Instance();
 
     VirtualDriver();
+
+    // Makes this the driver that answers, unless a device path was opened
+    // already (an instance exists): a program that controls the virtual camera
+    // before its first instance gets it. true when this driver answers.
+    bool Choose();
 
     // null for an index outside 0 to 7.
     VirtualCamera* Camera(int index);

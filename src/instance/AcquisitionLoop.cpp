@@ -4,7 +4,7 @@
 
 #include "instance/CCalidra.h"
 #include "platform/Clock.h"
-#include "platform/MessageWindowTable.h"
+#include "platform/WindowMessages.h"
 
 namespace calidra {
 
@@ -145,7 +145,7 @@ void CCalidra::AcquisitionLoop() {
         recordStart_.store(recorder_.RecordStart());
         if (!recorded) SetError(ERR_FILE);
         HWND window = clientWindow_.load();
-        if (window != nullptr) MessageWindowTable::Instance().Post(window, WM_CAMERA_FRAME, 0, id);
+        if (window != nullptr) WindowMessages::Post(window, WM_CAMERA_FRAME, 0, id);
     }
 
     recorder_.Stop();

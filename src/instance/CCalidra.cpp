@@ -5,8 +5,8 @@
 
 #include "output/FileAccess.h"
 #include "platform/Clock.h"
-#include "platform/MessageWindowTable.h"
 #include "platform/ModuleResources.h"
+#include "platform/WindowMessages.h"
 #include "resources/BuiltinTables.h"
 
 namespace calidra {
@@ -50,7 +50,7 @@ void CCalidra::SetError(int code) {
         errors_.push_back(code);
     }
     HWND window = clientWindow_.load();
-    if (window != nullptr) MessageWindowTable::Instance().Post(window, WM_CAMERA_ERROR, 0, code);
+    if (window != nullptr) WindowMessages::Post(window, WM_CAMERA_ERROR, 0, code);
 }
 
 int CCalidra::GetLastError() {

@@ -1,7 +1,5 @@
 #include "output/StdioStream.h"
 
-#include <string>
-
 #include "platform/File.h"
 
 namespace calidra {
@@ -10,10 +8,7 @@ StdioStream::~StdioStream() { Close(); }
 
 bool StdioStream::Open(const wchar_t* path, const char* mode) {
     Close();
-    if (path == nullptr || mode == nullptr) return false;
-    const std::string narrow = File::SystemPath(path);
-    if (narrow.empty()) return false;
-    stream_ = std::fopen(narrow.c_str(), mode);
+    stream_ = File::OpenStream(path, mode);
     return stream_ != nullptr;
 }
 

@@ -1,8 +1,9 @@
 #include "output/TiffFile.h"
 
 #include <cstdarg>
+#include <cstdint>
+#include <cstdio>
 #include <memory>
-#include <string>
 
 #include <tiffio.h>
 
@@ -25,6 +26,32 @@ struct TiffCloser {
 struct OptionsFreer {
     void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
 };
+
+// libtiff writes through the platform's File, so a wide path reaches the file
+// system the same way as for every other file of ours. The File closes itself.
+File& FileOf(thandle_t handle) { return *static_cast<File*>(handle); }
+tmsize_t ReadThrough(thandle_t handle, void* buffer, tmsize_t size) {
+    return size < 0 ? -1 : static_cast<tmsize_t>(FileOf(handle).Read(buffer, static_cast<std::size_t>(size)));
+}
+tmsize_t WriteThrough(thandle_t handle, void* buffer, tmsize_t size) {
+    return size >= 0 && FileOf(handle).Write(buffer, static_cast<std::size_t>(size)) ? size : -1;
+}
+toff_t SeekThrough(thandle_t handle, toff_t offset, int whence) {
+    File& file = FileOf(handle);
+    const std::int64_t size = file.Size();
+    const toff_t base = whence == SEEK_CUR   ? file.Position()
+                        : whence == SEEK_END ? static_cast<toff_t>(size < 0 ? 0 : size)
+                                             : 0;
+    const toff_t to = base + offset;
+    return file.Seek(to) ? to : static_cast<toff_t>(-1);
+}
+int CloseNothing(thandle_t) { return 0; }
+toff_t SizeThrough(thandle_t handle) {
+    const std::int64_t size = FileOf(handle).Size();
+    return size < 0 ? 0 : static_cast<toff_t>(size);
+}
+int MapNothing(thandle_t, void**, toff_t*) { return 0; }
+void UnmapNothing(thandle_t, void*, toff_t) {}
 
 // All of an image of the given geometry, its lines bytesPerLine apart at pixels.
 PixelRegion WholeRegion(const DibImage& like, std::uint8_t* pixels, std::size_t bytesPerLine) {
@@ -60,14 +87,16 @@ bool PrepareTiffStrip(const DibImage* image, TiffStrip& strip) {
 
 int WriteTiffStrip(const wchar_t* path, const TiffStrip& strip) {
     if (path == nullptr || strip.bytes == nullptr) return 0;
-    const std::string narrow = File::SystemPath(path);
-    if (narrow.empty()) return 0;
 
     std::unique_ptr<TIFFOpenOptions, OptionsFreer> options(TIFFOpenOptionsAlloc());
     if (!options) return 0;
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Swallow, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Swallow, nullptr);
-    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpenExt(narrow.c_str(), "w", options.get()));
+    File file;
+    if (!file.OpenForWrite(path)) return 0;
+    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFClientOpenExt("picture.tif", "w", &file, ReadThrough, WriteThrough,
+                                                             SeekThrough, CloseNothing, SizeThrough, MapNothing,
+                                                             UnmapNothing, options.get()));
     if (!tiff) return 0;
 
     TIFF* t = tiff.get();

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <vector>
+
+#include "platform/ScratchPool.h"
 
 namespace calidra {
 
@@ -18,13 +21,18 @@ float Degrees(const LevelTableView& table, std::size_t usable, std::uint16_t lev
 // Every level of a frame is looked up through one table of float sums: each
 // entry is the very rounding the definition makes, so a lookup gives the same
 // bits, at one load per pixel instead of two loads, an addition and a
-// conversion. The table (at most 65,536 floats) lives with the calling thread
-// and is reused, so a frame's conversion allocates nothing after the first.
+// conversion. The tables (at most 65,536 floats each) are kept for reuse, one
+// for each conversion running at the same time, so a frame's conversion
+// allocates nothing after the first.
+ScratchPool<float>& SumTables() {
+    static ScratchPool<float> tables;
+    return tables;
+}
+
 // nullptr when the table cannot be made; the caller then converts directly.
-const float* PrepareFloatSums(const LevelTableView& table) {
+const float* PrepareFloatSums(const LevelTableView& table, std::vector<float>& sums) {
     const std::size_t entries = std::size_t{MaskOf(table)} + 1;
     const std::size_t usable = std::min(table.temperature.size(), table.offset.size());
-    thread_local std::vector<float> sums;
     try {
         if (sums.size() < entries) sums.resize(entries);
     } catch (const std::bad_alloc&) {
@@ -74,7 +82,16 @@ void LevelTemperatureRows(const std::uint8_t* lines, std::size_t strideBytes, st
     // Preparing the table costs about as much as converting as many levels as it
     // has entries: below that the direct conversion is cheaper.
     const std::size_t entries = std::size_t{MaskOf(table)} + 1;
-    const float* sums = width * height >= entries ? PrepareFloatSums(table) : nullptr;
+    std::optional<ScratchPool<float>::Lease> lease;
+    const float* sums = nullptr;
+    if (width * height >= entries) {
+        try {
+            lease.emplace(SumTables().Take());
+            sums = PrepareFloatSums(table, **lease);
+        } catch (const std::bad_alloc&) {
+            sums = nullptr;
+        }
+    }
     for (std::size_t k = 0; k < height; ++k) {
         if (reversedRows && k + 1 < height) PrefetchLine(line(k + 1), width);
         if (sums != nullptr)

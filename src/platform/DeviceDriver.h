@@ -1,6 +1,7 @@
 // What a kernel-mode camera driver answers, as the platform's device calls see
-// it. A driver installs itself once; the device calls route every device path
-// to it.
+// it. The platform may have a driver of its own (the camera maker's on
+// Windows); another driver may be installed in its place, and the device calls
+// route every device path to the one that answers.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +20,18 @@ public:
                          std::uint32_t outLength, std::uint32_t* bytesReturned) = 0;
     virtual void Close(std::uint64_t file) = 0;
 
-    // Makes driver the one that answers device paths (null: none does).
+    // Makes driver the one that answers device paths (null: the platform's own).
     static void Install(DeviceDriver* driver);
+    // Installs driver unless a device path has been opened already, so that the
+    // driver which answered a process's first open goes on answering it. true
+    // when driver is the one that answers now.
+    static bool InstallBeforeFirstOpen(DeviceDriver* driver);
+    // The driver that answers: the one installed, else the platform's own; null
+    // when there is neither.
     static DeviceDriver* Installed();
+    // The platform's own driver: the camera maker's kernel-mode driver on
+    // Windows; null where the platform has none.
+    static DeviceDriver* Platform();
 };
 
 }  // namespace calidra

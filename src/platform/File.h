@@ -1,10 +1,11 @@
-// A file of the file system, opened by a wide path (narrowed to UTF-8 here).
-// The stand-in for CreateFileW, ReadFile, WriteFile, SetFilePointer, GetFileSize
-// and CloseHandle.
+// A file of the file system, opened by a wide path: CreateFileW, ReadFile,
+// WriteFile, SetFilePointerEx, GetFileSizeEx and CloseHandle on Windows; POSIX
+// calls on the path narrowed to UTF-8 elsewhere.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace calidra {
@@ -26,7 +27,7 @@ public:
     // Opens an existing file without truncating it, else creates it; the
     // position is the first byte.
     bool OpenAlways(const wchar_t* path);
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return handle_ != kNone; }
 
     // Reads up to size bytes; the number read, or -1 on an error.
     std::int64_t Read(void* buffer, std::size_t size);
@@ -43,14 +44,25 @@ public:
     std::int64_t Size() const;
     void Close();
 
-    // The narrow path the platform uses for a wide path.
+    // The narrow path the platform uses for a wide path (UTF-8; on Windows the
+    // ANSI code page, which may not hold every character).
     static std::string SystemPath(const wchar_t* path);
+    // A C stream on the file at a wide path, for libraries that write through
+    // FILE; mode as for fopen. null when path is null or empty or the file
+    // cannot be opened.
+    static std::FILE* OpenStream(const wchar_t* path, const char* mode);
     static bool Remove(const wchar_t* path);
     static bool Exists(const wchar_t* path);
 
 private:
-    bool Open(const wchar_t* path, int flags);
-    int fd_ = -1;
+    // A file descriptor (POSIX) or a HANDLE (Windows); both platforms use -1
+    // for none.
+    using Native = std::intptr_t;
+    static constexpr Native kNone = -1;
+    enum class Mode { kRead, kTruncateOrCreate, kOpenOrCreate };
+    bool Open(const wchar_t* path, Mode mode);
+
+    Native handle_ = kNone;
 };
 
 }  // namespace calidra

@@ -1,17 +1,10 @@
+// The queue of a message window; its signal and handle are the platform's
+// (posix/MessageWindow.cpp, win32/MessageWindow.cpp).
 #include "platform/MessageWindow.h"
-
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <chrono>
 
 namespace calidra {
-
-MessageWindow::MessageWindow(HWND self) : self_(self), fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE)) {}
-
-MessageWindow::~MessageWindow() {
-    if (fd_ >= 0) close(fd_);
-}
 
 bool MessageWindow::Post(unsigned int message, std::uintptr_t wParam, std::intptr_t lParam) {
     {
@@ -22,8 +15,7 @@ bool MessageWindow::Post(unsigned int message, std::uintptr_t wParam, std::intpt
             return false;
         }
         queue_.push_back(CALIDRA_MSG{self_, message, wParam, lParam});
-        std::uint64_t one = 1;
-        (void)!write(fd_, &one, sizeof one);
+        if (queue_.size() == 1) Signal(true);
     }
     arrived_.notify_one();
     return true;
@@ -41,18 +33,20 @@ int MessageWindow::Wait(CALIDRA_MSG* message, std::uint32_t timeoutMs) {
     if (closed_) return -1;
     *message = queue_.front();
     queue_.pop_front();
-    std::uint64_t one = 0;
-    (void)!read(fd_, &one, sizeof one);
+    if (queue_.empty()) Signal(false);
     return 1;
 }
 
 void MessageWindow::Close() {
     {
         std::lock_guard<std::mutex> guard(queueLock_);
+        if (closed_) return;
         closed_ = true;
         queue_.clear();
+        Signal(false);
     }
     arrived_.notify_all();
+    CloseNative();
 }
 
 }  // namespace calidra

@@ -11,13 +11,12 @@ MessageWindowTable& MessageWindowTable::Instance() {
 }
 
 HWND MessageWindowTable::Create() {
+    auto window = std::make_shared<MessageWindow>();
+    HWND handle = window->Handle();
+    if (handle == nullptr) return nullptr;
     std::lock_guard<std::mutex> guard(tableLock_);
-    std::uintptr_t id = nextId_;
-    auto window = std::make_shared<MessageWindow>(reinterpret_cast<HWND>(id));
-    if (!window->Valid()) return nullptr;
-    nextId_ += 0x10;
-    windows_.emplace(id, std::move(window));
-    return reinterpret_cast<HWND>(id);
+    windows_.emplace(reinterpret_cast<std::uintptr_t>(handle), std::move(window));
+    return handle;
 }
 
 std::shared_ptr<MessageWindow> MessageWindowTable::Find(HWND window) {
@@ -39,6 +38,8 @@ bool MessageWindowTable::Destroy(HWND window) {
     removed->Close();
     return true;
 }
+
+bool MessageWindowTable::Has(HWND window) { return Find(window) != nullptr; }
 
 bool MessageWindowTable::Post(HWND window, unsigned int message, std::uintptr_t wParam, std::intptr_t lParam) {
     std::shared_ptr<MessageWindow> target = Find(window);

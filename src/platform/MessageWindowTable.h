@@ -1,6 +1,8 @@
-// The message windows of a platform without a window system: small thread-safe
-// queues named by ids. An HWND is an id looked up in the table, never a
-// pointer, so a post to a destroyed or made-up window fails harmlessly.
+// The library's message windows: small thread-safe queues found by their HWND,
+// which is looked up in the table, never followed as a pointer, so a post to a
+// destroyed or made-up window fails harmlessly. Where the platform has no
+// window system the HWND is an id of the library's own; on Windows it is a
+// real message-only window.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +22,10 @@ public:
 
     HWND Create();
     bool Destroy(HWND window);
-    // Only queues the message; the client takes it in its own thread. false when
-    // window is not a live window.
+    // true when window is a live window of the table.
+    bool Has(HWND window);
+    // Queues the message on one of the table's windows; the client takes it in
+    // its own thread. false when window is not a live window of the table.
     bool Post(HWND window, unsigned int message, std::uintptr_t wParam, std::intptr_t lParam);
     // 1 message taken, 0 none in time, -1 not a window.
     int Wait(HWND window, CALIDRA_MSG* message, std::uint32_t timeoutMs);
@@ -33,9 +37,8 @@ private:
     MessageWindowTable() = default;
     std::shared_ptr<MessageWindow> Find(HWND window);
 
-    std::mutex tableLock_;  // guards windows_ and nextId_
+    std::mutex tableLock_;  // guards windows_
     std::unordered_map<std::uintptr_t, std::shared_ptr<MessageWindow>> windows_;
-    std::uintptr_t nextId_ = 0x10000;
 };
 
 }  // namespace calidra

@@ -1,3 +1,5 @@
+// Blocks added by their definers; the module's own resources are the
+// platform's (posix/ModuleResources.cpp, win32/ModuleResources.cpp).
 #include "platform/ModuleResources.h"
 
 namespace calidra {
@@ -15,11 +17,6 @@ bool SameTypeName(const wchar_t* a, const wchar_t* b) {
 
 }  // namespace
 
-ModuleResources& ModuleResources::Library() {
-    static ModuleResources library;
-    return library;
-}
-
 bool ModuleResources::Add(const ResourceBlock& block) {
     if (block.type == nullptr || block.type[0] == 0 || block.data == nullptr) return false;
     std::lock_guard<std::mutex> hold(blocksLock_);
@@ -29,15 +26,17 @@ bool ModuleResources::Add(const ResourceBlock& block) {
 
 bool ModuleResources::Find(std::uint32_t id, const wchar_t* type, const std::uint8_t*& data, std::size_t& size) const {
     if (type == nullptr) return false;
-    std::lock_guard<std::mutex> hold(blocksLock_);
-    for (auto block = blocks_.rbegin(); block != blocks_.rend(); ++block) {
-        if (block->id == id && SameTypeName(block->type, type)) {
-            data = block->data;
-            size = block->size;
-            return true;
+    {
+        std::lock_guard<std::mutex> hold(blocksLock_);
+        for (auto block = blocks_.rbegin(); block != blocks_.rend(); ++block) {
+            if (block->id == id && SameTypeName(block->type, type)) {
+                data = block->data;
+                size = block->size;
+                return true;
+            }
         }
     }
-    return false;
+    return module_ != nullptr && FindInModule(id, type, data, size);
 }
 
 }  // namespace calidra

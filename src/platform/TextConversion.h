@@ -1,5 +1,8 @@
-// Narrow (UTF-8) and wide (wchar_t, UTF-32 here) text. Invalid input becomes
-// U+FFFD rather than failing, and nothing is read past the terminator.
+// Narrow and wide text. Narrow is UTF-8 and wide UTF-32 on POSIX; on Windows
+// narrow is the system's ANSI code page and wide UTF-16, converted by
+// MultiByteToWideChar and WideCharToMultiByte. Input that does not convert
+// becomes U+FFFD (or the code page's default character) rather than failing,
+// and nothing is read past the terminator.
 #pragma once
 
 #include <cstddef>

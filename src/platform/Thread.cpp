@@ -1,24 +1,10 @@
+// The thread itself; raising its priority is the platform's
+// (posix/Thread.cpp, win32/Thread.cpp).
 #include "platform/Thread.h"
-
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <system_error>
 
 namespace calidra {
-
-namespace {
-
-void RaiseOwnPriority() {
-    // Lowering the nice value needs privileges; failing it is harmless.
-    pid_t tid = static_cast<pid_t>(syscall(SYS_gettid));
-    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(tid), -2);
-}
-
-}  // namespace
 
 Thread::~Thread() { Join(); }
 

@@ -24,6 +24,10 @@ public:
     bool IsCurrent() const;
 
 private:
+    // The highest normal priority for the calling thread, where the process may
+    // have it.
+    static void RaiseOwnPriority();
+
     std::thread thread_;
 };
 

@@ -13,6 +13,7 @@
 #include <tiffio.h>
 
 #include "ApiAcceptanceSupport.h"
+#include "platform/TextConversion.h"
 #include "support/PictureFiles.h"
 
 namespace calidra {
@@ -373,17 +374,26 @@ TEST_F(TemperatureFiles, LevelTableEntriesStopAtItsCount) {
 
 TEST_F(StillFiles, WideAndNarrowNamesReachTheSameFile) {
     Capture(FlatFrame(2000));
+    // The file a wide name reaches: the name in UTF-8 on Linux. The A forms
+    // take UTF-8, or the ANSI code page on Windows.
+    auto fileOf = [&]([[maybe_unused]] const std::wstring& wide, [[maybe_unused]] const char* utf8) {
+#if defined(_WIN32)
+        return std::filesystem::path(wide);
+#else
+        return files.Path(utf8);
+#endif
+    };
     const std::wstring wide = files.Path("").wstring() + L"Bild-\u00e4.bmp";
+    const std::filesystem::path narrow = fileOf(wide, "Bild-\xc3\xa4.bmp");
     ClearErrors();
     ASSERT_EQ(Calidra_SaveW(handle, wide.c_str(), 0), 1);
-    const std::filesystem::path narrow = files.Path("Bild-\xc3\xa4.bmp");
     EXPECT_EQ(std::filesystem::file_size(narrow), 921654u);
-    ASSERT_EQ(Calidra_SaveA(handle, narrow.c_str(), 1), 1);
+    ASSERT_EQ(Calidra_SaveA(handle, TextConversion::NarrowFromWide(wide.c_str()).c_str(), 1), 1);
     EXPECT_EQ(std::filesystem::file_size(narrow), 921600u);
 
     const std::wstring correction = files.Path("").wstring() + L"Korrektur-\u00e4.corset";
     ASSERT_EQ(Calidra_SaveNucDataW(handle, correction.c_str(), FILESAVETYPE_CORSET), 1);
-    EXPECT_EQ(std::filesystem::file_size(files.Path("Korrektur-\xc3\xa4.corset")), 9830448u);
+    EXPECT_EQ(std::filesystem::file_size(fileOf(correction, "Korrektur-\xc3\xa4.corset")), 9830448u);
     EXPECT_EQ(Calidra_LoadNucDataW(handle, correction.c_str(), FILESAVETYPE_CORSET), 1);
     EXPECT_EQ(Calidra_GetLastError(handle), 0);
 }
@@ -688,6 +698,7 @@ TEST_F(Recordings, AnAviWithoutFramesIsFinishedAtTheNominalRate) {
 }
 
 TEST_F(Recordings, PathsAreKeptWholeAndOnlyUnusableOnesFail) {
+#if !defined(_WIN32)
     // Longer than a Windows path, but a usable name here.
     std::string name;
     for (int level = 0; level < 4; ++level) name += std::string(80, static_cast<char>('a' + level)) + "/";
@@ -696,6 +707,7 @@ TEST_F(Recordings, PathsAreKeptWholeAndOnlyUnusableOnesFail) {
     ASSERT_GT(files.Narrow(name).size(), 330u);
     Record(name, 1, 2);
     EXPECT_GE(std::filesystem::file_size(files.Path(name)), 614400u);
+#endif
 
     const std::string unusable = files.Narrow(std::string(5000, 'x') + ".raw");
     for (const char* path : {unusable.c_str(), static_cast<const char*>(nullptr)}) {

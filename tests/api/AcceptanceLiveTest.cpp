@@ -808,7 +808,8 @@ TEST_F(Ring, TemperatureArraysClampToTheirType) {
     SensorFrame frame(0);
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
-            frame.Set(y, x, static_cast<std::uint16_t>(SensorFrame::Index(y, x) * 16383 / (kPixels - 1)));
+            frame.Set(y, x,
+                      static_cast<std::uint16_t>(std::uint64_t{SensorFrame::Index(y, x)} * 16383 / (kPixels - 1)));
     Capture(frame);
     ASSERT_EQ(Calidra_SaveA(handle, PathOf("t.s8").c_str(), 10), 1);
     ASSERT_EQ(Calidra_SaveA(handle, PathOf("t.u8").c_str(), 11), 1);

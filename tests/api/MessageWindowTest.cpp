@@ -1,19 +1,30 @@
 // Message windows: ordered queues behind ids, a pollable descriptor, and
-// harmless posts to windows that are gone.
+// harmless posts to windows that are gone; on Windows, real windows that the
+// library posts to with PostMessageW.
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
 #include <poll.h>
+#endif
 
+#include <cstdint>
 #include <thread>
+#include <vector>
 
 #include "calidra.h"
+#include "calidra_sim.h"
 #include "platform/MessageWindowTable.h"
 
 namespace calidra {
 namespace {
 
+// The descriptor polls readable; on Windows the event is signalled.
 bool Readable(int fd) {
+#if defined(_WIN32)
+    return WaitForSingleObject(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(fd)), 0) == WAIT_OBJECT_0;
+#else
     pollfd p{fd, POLLIN, 0};
     return poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+#endif
 }
 
 TEST(MessageWindow, PostsArriveInOrderAndTheFdTracksTheQueue) {
@@ -86,6 +97,39 @@ TEST(MessageWindow, DestroyWakesAWaiter) {
     EXPECT_EQ(result, -1);
     destroyer.join();
 }
+
+#if defined(_WIN32)
+TEST(MessageWindow, AClientsMessageOnlyWindowGetsFramesWhoseIdsRead) {
+    CalidraSim_Reset();
+    HWND window = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    const unsigned long handle = Calidra_Initialize(window);
+    ASSERT_NE(handle, 0u);
+    ASSERT_EQ(Calidra_Preview(handle), 1);
+    SetTimer(window, 1, 30000, nullptr);  // the hang guard
+    MSG msg;
+    unsigned long id = 0;
+    while (id == 0 && GetMessageW(&msg, window, 0, 0) > 0 && msg.message != WM_TIMER)
+        if (msg.message == WM_CAMERA_FRAME) id = static_cast<std::uint32_t>(msg.lParam);
+    ASSERT_NE(id, 0u) << "no WM_CAMERA_FRAME within 30 s";
+    std::vector<unsigned short> raw(640 * 480);
+    EXPECT_EQ(Calidra_GetRaw(handle, id, raw.data(), static_cast<unsigned long>(raw.size() * 2)), 1);
+    EXPECT_EQ(Calidra_Release(handle), 1);
+    DestroyWindow(window);
+}
+
+TEST(MessageWindow, ALibraryWindowIsARealWindowThatAnyonePostsTo) {
+    HWND window = CalidraWindow_Create();
+    ASSERT_TRUE(IsWindow(window));
+    ASSERT_TRUE(PostMessageW(window, WM_APP + 7, 0, 42));
+    CALIDRA_MSG msg{};
+    ASSERT_EQ(CalidraWindow_WaitMessage(window, &msg, 30000), 1);
+    EXPECT_EQ(msg.message, static_cast<unsigned>(WM_APP + 7));
+    EXPECT_EQ(msg.lParam, 42);
+    EXPECT_EQ(CalidraWindow_Destroy(window), 1);
+    EXPECT_FALSE(PostMessageW(window, WM_APP + 7, 0, 42));
+}
+#endif
 
 }  // namespace
 }  // namespace calidra

@@ -7,6 +7,9 @@
 // A sanitizer build runs fewer cycles (the leak checker looks at the end);
 // CALIDRA_SOAK_CYCLES sets the number for a longer or shorter run.
 #include <malloc.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -90,6 +93,25 @@ MemoryUse MemoryNow() {
     for (int look = 0; look < kLooks; ++look) {
         if (look > 0) std::this_thread::sleep_for(std::chrono::milliseconds(25));
         for (int camera = 0; camera < kCameras; ++camera) CalidraSim_ClearCommandLog(camera);
+#if defined(_WIN32)
+        _heapmin();
+        // The heap keeps freed blocks committed for its next allocations, cut up
+        // as the threads happened to free them: what the process holds is its
+        // committed private memory less the heap's free blocks.
+        std::int64_t committed = 0;
+        MEMORY_BASIC_INFORMATION region{};
+        for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;
+             at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+            if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
+                committed += static_cast<std::int64_t>(region.RegionSize);
+        }
+        std::int64_t used = 0, spare = 0;
+        _HEAPINFO entry{};
+        while (_heapwalk(&entry) == _HEAPOK)
+            (entry._useflag == _USEDENTRY ? used : spare) += static_cast<std::int64_t>(entry._size);
+        least.residentKiB = std::min(least.residentKiB, (committed - spare) / 1024);
+        least.heapKiB = std::min(least.heapKiB, used / 1024);
+#else
         malloc_trim(0);
         std::ifstream statm("/proc/self/statm");
         std::int64_t pages = 0, resident = 0;
@@ -97,6 +119,7 @@ MemoryUse MemoryNow() {
         least.residentKiB = std::min(least.residentKiB, resident * 4);  // 4 KiB pages here
         const struct mallinfo2 info = mallinfo2();
         least.heapKiB = std::min(least.heapKiB, static_cast<std::int64_t>((info.uordblks + info.hblkhd) / 1024));
+#endif
     }
     return least;
 }
@@ -354,7 +377,9 @@ TEST(Soak, ManyInstancesCycleWhileClientsReadSaveTuneAndRecord) {
     // Frame buffers and planes come straight from the system and go back to it,
     // so resident memory follows what is in use rather than how the threads'
     // heaps happen to be cut up (which wanders with the machine's load).
+#if !defined(_WIN32)
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
     reliability::Figures figures;
     figures.Begin("soak");
     CalidraSim_Reset();

@@ -28,15 +28,18 @@ TEST(SimEnvironment, ValidValuesAreTakenAndEachBadOneIsReportedOnceAndIgnored) {
         std::ofstream(dir.Path("short.raw"), std::ios::binary) << "too short";
     }
     std::vector<std::string> problems;
-    SimSettings good = ReadFrom(
-        {{"CALIDRA_SIM_FPS", "12.5"}, {"CALIDRA_SIM_CAMERAS", "0,3"}, {"CALIDRA_SIM_FRAME", dir.Narrow("frame.raw")}},
-        &problems);
+    SimSettings good = ReadFrom({{"CALIDRA_SIM_FPS", "12.5"},
+                                 {"CALIDRA_SIM_CAMERAS", "0,3"},
+                                 {"CALIDRA_SIM_FRAME", dir.Narrow("frame.raw")},
+                                 {"CALIDRA_VIRTUAL_CAMERA", "1"}},
+                                &problems);
     EXPECT_TRUE(problems.empty());
     EXPECT_EQ(good.framesPerSecond, 12.5);
     EXPECT_EQ(good.present, (std::vector<bool>{true, false, false, true, false, false, false, false}));
     ASSERT_TRUE(good.frame.has_value());
     EXPECT_EQ((*good.frame)[0], 0x1200);
     EXPECT_EQ((*good.frame)[640 * 480 - 1], 0x12FF);
+    EXPECT_EQ(good.virtualCamera, true);
     EXPECT_EQ(ReadFrom({{"CALIDRA_SIM_CAMERAS", "none"}}, &problems).present, std::vector<bool>(8, false));
 
     const std::map<std::string, std::string> bad[] = {
@@ -50,12 +53,14 @@ TEST(SimEnvironment, ValidValuesAreTakenAndEachBadOneIsReportedOnceAndIgnored) {
         {{"CALIDRA_SIM_CAMERAS", "12"}},
         {{"CALIDRA_SIM_FRAME", dir.Narrow("short.raw")}},
         {{"CALIDRA_SIM_FRAME", dir.Narrow("missing.raw")}},
+        {{"CALIDRA_VIRTUAL_CAMERA", "yes"}},
     };
     for (const auto& variables : bad) {
         problems.clear();
         SimSettings settings = ReadFrom(variables, &problems);
         EXPECT_EQ(problems.size(), 1u) << variables.begin()->second;
-        EXPECT_FALSE(settings.framesPerSecond || settings.present || settings.frame) << variables.begin()->second;
+        EXPECT_FALSE(settings.framesPerSecond || settings.present || settings.frame || settings.virtualCamera)
+            << variables.begin()->second;
     }
 }
 

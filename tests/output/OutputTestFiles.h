@@ -2,13 +2,18 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pipeline/DibImage.h"
@@ -27,14 +32,44 @@ inline std::string TextAt(const std::vector<std::uint8_t>& bytes, std::size_t of
                        bytes.begin() + static_cast<std::ptrdiff_t>(offset + count));
 }
 
-inline bool HaveTool(const std::string& tool) {
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+// Runs a command line of the POSIX shell; 0 when it succeeded.
+inline int Shell(const std::string& command) {
+#if defined(_WIN32)
+    // Under Wine the tools are the Linux host's: Wine starts /bin/sh as a Unix
+    // program, but its handle can neither be waited for nor give the exit
+    // status, so the shell renames a file holding the status into place when
+    // it is done. Without Wine there is no Z:\bin\sh, and so no tool.
+    const std::string base =
+        (std::filesystem::path(CALIDRA_TEST_TMP) / ("shell-" + std::to_string(GetCurrentProcessId()))).generic_string();
+    const std::filesystem::path script = base + ".sh", status = base + ".status";
+    std::filesystem::remove(status);
+    std::ofstream(script, std::ios::binary)
+        << command << "\necho $? >'" << base << ".part' && mv '" << base << ".part' '" << base << ".status'\n";
+    std::wstring line = L"sh \"" + script.generic_wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return -1;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (!std::filesystem::exists(status) && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    int code = -1;
+    std::ifstream(status) >> code;
+    return code;
+#else
+    return std::system(command.c_str());
+#endif
 }
+
+inline bool HaveTool(const std::string& tool) { return Shell("command -v " + tool + " >/dev/null 2>&1") == 0; }
 
 // Runs a shell command; its standard output and error in `output`, the exit status as result.
 inline int RunTool(const std::string& command, std::string& output, const std::filesystem::path& scratch) {
     const std::filesystem::path log = scratch / "tool-output.txt";
-    int status = std::system((command + " >'" + log.string() + "' 2>&1").c_str());
+    int status = Shell(command + " >'" + log.generic_string() + "' 2>&1");
     std::ifstream in(log);
     output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return status;
@@ -72,6 +107,6 @@ inline DibImage ColourFrame() {
     return colour;
 }
 
-inline std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+inline std::string Quoted(const std::filesystem::path& path) { return "'" + path.generic_string() + "'"; }
 
 }  // namespace calidra::test

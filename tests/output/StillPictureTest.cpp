@@ -91,7 +91,7 @@ TEST_F(StillPictureTest, BareBytesKeepStoredOrderUnlessFlipped) {
 
 TEST_F(StillPictureTest, SavingOverALongerFileLeavesNoOldTail) {
     std::vector<std::uint8_t> old(2000000, 0xAB);
-    std::FILE* out = std::fopen(dir.Path("over").c_str(), "wb");
+    std::FILE* out = std::fopen(dir.Path("over").string().c_str(), "wb");
     std::fwrite(old.data(), 1, old.size(), out);
     std::fclose(out);
     EXPECT_EQ(ReadAll(Save(1, false, "over")).size(), 921600u);

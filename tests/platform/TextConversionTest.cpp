@@ -1,12 +1,33 @@
-// Narrow/wide text: UTF-8 both ways, invalid input made safe.
+// Narrow/wide text: UTF-8 both ways, invalid input made safe; on Windows the
+// ANSI code page.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include "platform/TextConversion.h"
 
 namespace calidra {
 namespace {
+
+#if defined(_WIN32)
+TEST(TextConversion, AnsiCodePageBothWaysAndWholeCharacters) {
+    if (GetACP() != 1252) GTEST_SKIP() << "the values are those of code page 1252, not " << GetACP();
+    const char* narrow =
+        "Kamera \xB0"
+        "C \x80";
+    EXPECT_EQ(TextConversion::WideFromNarrow(narrow), L"Kamera \u00B0C \u20AC");
+    EXPECT_EQ(TextConversion::NarrowFromWide(L"Kamera \u00B0C \u20AC"), narrow);
+    // What the code page lacks becomes its default character.
+    EXPECT_EQ(TextConversion::NarrowFromWide(L"x\u0416"), "x?");
+    char out[4];
+    EXPECT_EQ(TextConversion::NarrowInto(L"ab\u20ACc", out, sizeof out), 3u);
+    EXPECT_STREQ(out, "ab\x80");
+    EXPECT_EQ(TextConversion::WideFromNarrow(nullptr), L"");
+}
+#else
 
 TEST(TextConversion, NonAsciiRoundTrips) {
     const char* narrow =
@@ -47,6 +68,7 @@ TEST(TextConversion, NarrowIntoCutsAtWholeCharacters) {
     EXPECT_EQ(TextConversion::NarrowInto(L"abc", out, 1), 0u);
     EXPECT_STREQ(out, "");
 }
+#endif
 
 }  // namespace
 }  // namespace calidra

@@ -22,7 +22,7 @@ struct PngPicture {
 
 inline PngPicture ReadPng(const std::filesystem::path& path) {
     PngPicture picture;
-    std::FILE* in = std::fopen(path.c_str(), "rb");
+    std::FILE* in = std::fopen(path.string().c_str(), "rb");
     if (in == nullptr) return picture;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -57,7 +57,7 @@ inline TiffPicture ReadTiff(const std::filesystem::path& path) {
     TIFFSetErrorHandler(SilentTiff);
     TIFFSetWarningHandler(SilentTiff);
     // "c": the strip as written, not cut into smaller ones by the reader.
-    TIFF* tiff = TIFFOpen(path.c_str(), "rc");
+    TIFF* tiff = TIFFOpen(path.string().c_str(), "rc");
     if (tiff == nullptr) return picture;
     picture.opened = true;
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &picture.width);
@@ -86,7 +86,7 @@ struct JpegPicture {
 
 inline JpegPicture ReadJpeg(const std::filesystem::path& path) {
     JpegPicture picture;
-    std::FILE* in = std::fopen(path.c_str(), "rb");
+    std::FILE* in = std::fopen(path.string().c_str(), "rb");
     if (in == nullptr) return picture;
     jpeg_decompress_struct cinfo{};
     jpeg_error_mgr errors{};

@@ -2,6 +2,13 @@
 // behind or starts none.
 #pragma once
 
+#if defined(_WIN32)
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <tlhelp32.h>
+#endif
+
 #include <chrono>
 #include <filesystem>
 #include <system_error>
@@ -16,14 +23,29 @@ inline int ThreadsOfThisProcess() {
     // counts compared.
     static const bool warmedUp = [] {
         std::thread([] {}).join();
+#if defined(_WIN32)
+        // GoogleTest on Windows starts a watcher thread the first time a
+        // thread uses its per-thread state (a failure, a trace) and keeps it
+        // while that thread lives: have it start for this thread now.
+        { SCOPED_TRACE("counting threads"); }
+#endif
         return true;
     }();
     (void)warmedUp;
     int count = 0;
+#if defined(_WIN32)
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    CloseHandle(snapshot);
+#else
     std::error_code error;
     for (std::filesystem::directory_iterator it("/proc/self/task", error), end; !error && it != end;
          it.increment(error))
         ++count;
+#endif
     return count;
 }
 

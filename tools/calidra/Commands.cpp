@@ -14,8 +14,11 @@ constexpr CommandEntry kCommands[] = {
     {"nuc", "run a shutter calibration", RunNuc},
     {"nuc-data", "save or load correction data", RunNucData},
     {"convert", "turn raw and temperature files into PNG, TIFF or CSV", RunConvert},
+#ifndef _WIN32
+    // The web viewer and the repair of recordings are in the Linux tool only.
     {"serve", "the live camera in a web browser, with its controls", RunServe},
     {"repair", "make a recording whose process died whole again", RunRepair},
+#endif
     {"demo", "the tour of the SDK that './run demo' shows", RunDemo},
 };
 
