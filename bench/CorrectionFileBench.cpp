@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "PreviewSession.h"
 #include "calidra.h"
 #include "calidra_sim.h"
 #include "calidra_window.h"
@@ -62,24 +63,15 @@ void FillSlowly(const std::string& fifo, const std::vector<char>& bytes) {
 // A previewing camera and a client thread noting when each frame message came.
 class FrameWatch {
 public:
-    FrameWatch() {
-        window_ = CalidraWindow_Create();
-        handle_ = Calidra_Initialize(window_);
-        Calidra_SetParam(handle_, CALIDRA_PARAM_AUTO_NUC, 0);
-        ok_ = handle_ != 0 && Calidra_Preview(handle_) == 1;
-        if (ok_) reader_ = std::thread([this] { Watch(); });
+    FrameWatch() : session_(0) {
+        if (session_.Ok()) reader_ = std::thread([this] { Watch(); });
     }
     ~FrameWatch() {
         stop_.store(true);
         if (reader_.joinable()) reader_.join();
-        if (handle_ != 0) {
-            Calidra_Close(handle_);
-            Calidra_Release(handle_);
-        }
-        if (window_ != nullptr) CalidraWindow_Destroy(window_);
     }
-    bool Ok() const { return ok_; }
-    unsigned long Handle() const { return handle_; }
+    bool Ok() const { return session_.Ok(); }
+    unsigned long Handle() const { return session_.Handle(); }
     std::vector<SteadyClock::time_point> Arrivals() {
         std::lock_guard<std::mutex> lock(mutex_);
         return arrivals_;
@@ -89,16 +81,14 @@ private:
     void Watch() {
         CALIDRA_MSG message{};
         while (!stop_.load()) {
-            if (CalidraWindow_WaitMessage(window_, &message, 50) == 1 && message.message == kFrameMessage) {
+            if (CalidraWindow_WaitMessage(session_.Window(), &message, 50) == 1 && message.message == kFrameMessage) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 arrivals_.push_back(SteadyClock::now());
             }
         }
     }
 
-    HWND window_ = nullptr;
-    unsigned long handle_ = 0;
-    bool ok_ = false;
+    PreviewSession session_;
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     std::vector<SteadyClock::time_point> arrivals_;

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "PreviewSession.h"
 #include "calidra.h"
 #include "calidra_sim.h"
 #include "calidra_window.h"
@@ -47,24 +48,14 @@ double SimulationSeconds(int cameras) {
 // thread that reads every frame announced.
 class PreviewClient {
 public:
-    explicit PreviewClient(int camera) : camera_(camera) {
-        window_ = CalidraWindow_Create();
-        handle_ = Calidra_Initialize(window_);
-        // Automatic calibration off: its hold-off would drop frames on purpose.
-        Calidra_SetParam(handle_, 15, 0);
-        ok_ = handle_ != 0 && Calidra_SetCameraNumber(handle_, camera) == 1 && Calidra_Preview(handle_) == 1;
-        if (ok_) reader_ = std::thread([this] { Read(); });
+    explicit PreviewClient(int camera) : camera_(camera), session_(camera) {
+        if (session_.Ok()) reader_ = std::thread([this] { Read(); });
     }
     ~PreviewClient() {
         stop_.store(true);
         if (reader_.joinable()) reader_.join();
-        if (handle_ != 0) {
-            Calidra_Close(handle_);
-            Calidra_Release(handle_);
-        }
-        if (window_ != nullptr) CalidraWindow_Destroy(window_);
     }
-    bool Ok() const { return ok_; }
+    bool Ok() const { return session_.Ok(); }
     int Delivered() const { return delivered_.load(); }
     int Failed() const { return failed_.load(); }
     int Rendered() const { return CalidraSim_GetCommandLog(camera_, nullptr, 0); }
@@ -76,9 +67,9 @@ private:
         std::vector<unsigned char> picture(kColourBytes);
         CALIDRA_MSG message{};
         while (!stop_.load()) {
-            if (CalidraWindow_WaitMessage(window_, &message, 50) == 1 && message.message == kFrameMessage) {
+            if (CalidraWindow_WaitMessage(session_.Window(), &message, 50) == 1 && message.message == kFrameMessage) {
                 const auto id = static_cast<unsigned long>(static_cast<std::uint32_t>(message.lParam));
-                if (Calidra_GetColor(handle_, id, picture.data(), kColourBytes) == 1)
+                if (Calidra_GetColor(session_.Handle(), id, picture.data(), kColourBytes) == 1)
                     delivered_.fetch_add(1);
                 else
                     failed_.fetch_add(1);
@@ -91,9 +82,7 @@ private:
     }
 
     const int camera_;
-    HWND window_ = nullptr;
-    unsigned long handle_ = 0;
-    bool ok_ = false;
+    PreviewSession session_;
     std::atomic<bool> stop_{false};
     std::atomic<int> delivered_{0};
     std::atomic<int> failed_{0};
