@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "output/ImageFile.h"
-#include "output/WriterScratch.h"
 #include "pipeline/ThermoTable.h"
 
 namespace calidra {
@@ -19,9 +18,10 @@ constexpr unsigned kFormatOfType[] = {kFormatBitmap, kFormatBareBytes, kFormatJp
 constexpr unsigned kLastColourType = 6;
 constexpr unsigned kFirstTemperatureType = 10;
 
-// The temperature array of a type 10 to 13 into the thread's writer scratch:
-// its first byte and size, or nullptr.
-const std::uint8_t* TakeTemperatures(unsigned type, const StillFrame& frame, bool flip, std::size_t& size) {
+// The temperature array of a type 10 to 13 into scratch: its first byte and
+// size, or nullptr.
+const std::uint8_t* TakeTemperatures(unsigned type, const StillFrame& frame, bool flip, WriterScratch& scratch,
+                                     std::size_t& size) {
     const DibImage* raw = frame.raw;
     if (raw == nullptr || !raw->HasPixels()) return nullptr;
     if (type != 13 && frame.thermo == nullptr) return nullptr;
@@ -29,8 +29,8 @@ const std::uint8_t* TakeTemperatures(unsigned type, const StillFrame& frame, boo
     const std::size_t elementBytes = type <= 11 ? 1 : 4;
     const std::size_t bytes = count * elementBytes;
     // The scratch's bytes are filled through the element type of each converter:
-    // its storage comes from operator new, aligned for every one of them.
-    std::uint8_t* buffer = WriterScratch::Get(bytes);
+    // its storage is aligned for every one of them.
+    std::uint8_t* buffer = scratch.Get(bytes);
     if (buffer == nullptr) return nullptr;
     void* out = buffer;
     int converted = 0;
@@ -77,7 +77,7 @@ bool StillWriter::Take(unsigned type, const StillFrame& frame, bool flip) {
     taken_ = Taken::kNothing;
     if (type > kLastStillType) return false;
     if (type >= kFirstTemperatureType) {
-        bytes_ = TakeTemperatures(type, frame, flip, size_);
+        bytes_ = TakeTemperatures(type, frame, flip, scratch_, size_);
         if (bytes_ == nullptr) return false;
         taken_ = Taken::kBytes;
         return true;
@@ -87,7 +87,7 @@ bool StillWriter::Take(unsigned type, const StillFrame& frame, bool flip) {
     format_ = kFormatOfType[type];
     if (format_ == kFormatTiff && !flip) {
         // The strip is made straight from the frame: no copy of it first.
-        if (!PrepareTiffStrip(image, strip_)) return false;
+        if (!PrepareTiffStrip(image, strip_, scratch_)) return false;
         taken_ = Taken::kTiff;
         return true;
     }

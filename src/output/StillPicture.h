@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "output/TiffFile.h"
+#include "output/WriterScratch.h"
 #include "pipeline/DibImage.h"
 #include "pipeline/Temperatures.h"
 
@@ -31,8 +32,7 @@ struct StillFrame {
 // alone, so that no encoder or disk holds the frame up. Each step takes the
 // frame once: a TIFF strip or a temperature array straight from it, other
 // files from one copy of the image. The memory stays for the next save. One
-// thread at a time uses a writer, and Write runs on the thread that ran Take
-// (TIFF strips and temperature arrays lie in that thread's writer scratch).
+// thread at a time uses a writer.
 class StillWriter {
 public:
     // false, with nothing to write, for a type above kLastStillType, a missing
@@ -49,6 +49,7 @@ private:
     unsigned format_ = 0;
     DibImage image_;
     TiffStrip strip_;
+    WriterScratch scratch_;  // TIFF strips and temperature arrays
     const std::uint8_t* bytes_ = nullptr;
     std::size_t size_ = 0;
 };

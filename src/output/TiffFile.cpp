@@ -67,7 +67,7 @@ PixelRegion WholeRegion(const DibImage& like, std::uint8_t* pixels, std::size_t 
 
 }  // namespace
 
-bool PrepareTiffStrip(const DibImage* image, TiffStrip& strip) {
+bool PrepareTiffStrip(const DibImage* image, TiffStrip& strip, WriterScratch& scratch) {
     if (image == nullptr || !image->HasPixels()) return false;
     const bool grey = image->BitCount() == 16;
     if (!grey && image->BitCount() != 24) return false;
@@ -75,7 +75,7 @@ bool PrepareTiffStrip(const DibImage* image, TiffStrip& strip) {
     // width asks for it.
     const std::size_t rowBytes = static_cast<std::size_t>(image->Width()) * (image->BitCount() / 8);
     const std::size_t stripBytes = rowBytes * static_cast<std::size_t>(image->Height());
-    std::uint8_t* bytes = WriterScratch::Get(stripBytes);
+    std::uint8_t* bytes = scratch.Get(stripBytes);
     if (bytes == nullptr) return false;
     const PixelRegion to = WholeRegion(*image, bytes, rowBytes);
     const PixelRegion from = WholeRegion(*image, const_cast<std::uint8_t*>(image->Bits()), image->Stride());
@@ -126,7 +126,8 @@ int WriteTiffStrip(const wchar_t* path, const TiffStrip& strip) {
 int WriteTiffFile(const wchar_t* path, const DibImage* image) {
     if (path == nullptr) return 0;
     TiffStrip strip;
-    return PrepareTiffStrip(image, strip) ? WriteTiffStrip(path, strip) : 0;
+    WriterScratch scratch;
+    return PrepareTiffStrip(image, strip, scratch) ? WriteTiffStrip(path, strip) : 0;
 }
 
 }  // namespace calidra

@@ -8,6 +8,7 @@
 namespace calidra {
 
 class DibImage;
+class WriterScratch;
 
 // The one strip of a TIFF file: the picture's top row first, red before blue,
 // 16-bit samples scaled by the TIFF sample kernel, rows without padding.
@@ -19,10 +20,9 @@ struct TiffStrip {
     bool grey = false;  // 16-bit grey, else 8-bit RGB
 };
 
-// Fills strip from image, in the calling thread's writer scratch (valid until
-// the thread's next use of it). false for a null or empty image, another
-// depth, or no memory.
-bool PrepareTiffStrip(const DibImage* image, TiffStrip& strip);
+// Fills strip from image, in scratch (valid until scratch's next use). false
+// for a null or empty image, another depth, or no memory.
+bool PrepareTiffStrip(const DibImage* image, TiffStrip& strip, WriterScratch& scratch);
 
 // Writes a prepared strip as an uncompressed single-strip TIFF file. 1 on
 // success; 0 for a null path or strip, a path the platform refuses, a file

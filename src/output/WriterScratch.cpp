@@ -1,20 +1,18 @@
 #include "output/WriterScratch.h"
 
 #include <new>
-#include <vector>
 
 namespace calidra {
 
 std::uint8_t* WriterScratch::Get(std::size_t bytes) {
-    thread_local std::vector<std::uint8_t> buffer;
-    if (buffer.size() < bytes) {
+    if (buffer_.size() < bytes) {
         try {
-            buffer.resize(bytes);
+            buffer_.resize(bytes);
         } catch (const std::bad_alloc&) {
             return nullptr;
         }
     }
-    return buffer.data();
+    return buffer_.data();
 }
 
 }  // namespace calidra
