@@ -54,7 +54,7 @@ int CorrectionPlanes::InitPlanes(int width, int height) {
 }
 
 const CorrectionShadow* CorrectionPlanes::Shadow() {
-    if (!HasPlanes()) return nullptr;
+    if (!HasPlanes() || !useShadows_) return nullptr;
     if (!shadowCurrent_) {
         shadowCurrent_ = shadow_.Build(planes_[kGain], planes_[kOffset], planes_[kShutterOffset], planes_[kScale]);
     }

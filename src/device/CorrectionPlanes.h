@@ -62,6 +62,10 @@ public:
     // when the memory for the shadows cannot be had (the doubles still serve).
     // Called under the same lock as every writer.
     const CorrectionShadow* Shadow();
+    // With false, Shadow() gives nullptr and frames are corrected from the
+    // doubles alone: for harnesses that change the planes before every frame
+    // (the fuzz targets), where rebuilding the shadows would be all they do.
+    void UseShadows(bool use) { useShadows_ = use; }
 
     // Header values stored and restored with the planes; none affects the correction.
     std::int32_t Flags() const { return flags_; }
@@ -85,6 +89,7 @@ private:
     std::vector<double> planes_[kPlaneCount];
     CorrectionShadow shadow_;
     bool shadowCurrent_ = false;
+    bool useShadows_ = true;
 };
 
 }  // namespace calidra
