@@ -37,14 +37,32 @@ start_wine() {
     server_prefix=$prefix
 }
 
+# dependencies TRIPLET: sets deps to the folder holding the static libraries.
+# They are built once per machine and kept outside the clone (a clean clone
+# would otherwise rebuild them every time), under a key of the script, the
+# toolchain files and the compiler; built aside and moved into place whole,
+# so an interrupted or concurrent run never leaves a half-built one in use.
+dependencies() {
+    local triplet=$1 key cache
+    key=$(cat "$here/dependencies.sh" "$root/cmake/mingw-w64.cmake" "$root/cmake/mingw-w64-${triplet%%-*}.cmake" \
+        <("$triplet-g++-posix" --version) | sha256sum | cut -c1-16)
+    cache=${CALIDRA_DEPS_CACHE:-${XDG_CACHE_HOME:-${HOME:-$root}/.cache}/calidra/windows-deps}
+    deps=$cache/$triplet-$key
+    [ -f "$deps/install/.complete" ] && return 0
+    rm -rf "$deps"
+    local work=$cache/.building-$triplet-$key-$$
+    "$here/dependencies.sh" "$triplet" "$work"
+    mv -T "$work" "$deps" 2>/dev/null || rm -rf "$work"
+}
+
 # build ARCH DIR WINEARCH RUN-TESTS
 build() {
     local arch=$1 dir=$2 winearch=$3 run_tests=$4
     local triplet=$arch-w64-mingw32
     echo "== $dir: dependencies"
-    "$here/dependencies.sh" "$triplet" "$dir/deps"
+    dependencies "$triplet"
     local options=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-$arch.cmake" -DCMAKE_BUILD_TYPE=Release
-        -DCMAKE_PREFIX_PATH="$root/$dir/deps/install" -DCALIDRA_BUILD_BENCH=OFF)
+        -DCMAKE_PREFIX_PATH="$deps/install" -DCALIDRA_BUILD_BENCH=OFF)
     if [ "$run_tests" = yes ]; then
         # The tests are listed by running them under Wine while they are built.
         start_wine "$dir" "$winearch"

@@ -5,7 +5,7 @@
 # Prints "wine32=yes" or "wine32=no" as its last line.
 set -euo pipefail
 
-PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix nasm dpkg-dev cmake make wine
+PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix nasm dpkg-dev cmake make ccache wine
     pngcheck libtiff-tools libjpeg-turbo-progs ffmpeg)
 
 sudo=""
