@@ -18,6 +18,7 @@
 #include "calidra.h"
 #include "calidra_sim.h"
 #include "calidra_window.h"
+#include "support/BuildPaths.h"
 #include "support/ThreadCount.h"
 
 namespace calidra::apitest {
@@ -114,7 +115,7 @@ protected:
         const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string("api-") + test->test_suite_name() + "-" + test->name();
         std::replace(name.begin(), name.end(), '/', '-');
-        dir = std::filesystem::path(CALIDRA_TEST_TMP) / name;
+        dir = std::filesystem::path(calidra::test::TempRoot()) / name;
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
     }

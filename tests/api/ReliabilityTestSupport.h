@@ -21,6 +21,7 @@
 #include "calidra.h"
 #include "calidra_sim.h"
 #include "platform/LittleEndian.h"
+#include "support/BuildPaths.h"
 #include "support/ScratchFiles.h"
 #include "support/ThreadCount.h"
 
@@ -251,7 +252,7 @@ inline std::filesystem::path ScratchDirectory(const std::string& area) {
     std::string name = info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : area;
     for (char& c : name)
         if (c == '/') c = '_';
-    const std::filesystem::path dir = std::filesystem::path(CALIDRA_TEST_TMP) / area / name;
+    const std::filesystem::path dir = std::filesystem::path(calidra::test::TempRoot()) / area / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
@@ -286,7 +287,7 @@ private:
         std::string file = name;
         for (char& c : file)
             if (c == '/') c = '_';
-        const std::filesystem::path dir = std::filesystem::path(CALIDRA_TEST_TMP) / "reliability";
+        const std::filesystem::path dir = std::filesystem::path(calidra::test::TempRoot()) / "reliability";
         std::error_code error;
         std::filesystem::create_directories(dir, error);
         std::ofstream out(dir / (file + ".txt"), std::ios::trunc);

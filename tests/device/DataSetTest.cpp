@@ -10,6 +10,7 @@
 #include "device/NucTableSet.h"
 #include "device/SensorCorrection.h"
 #include "device/SensorFrame.h"
+#include "support/BuildPaths.h"
 #include "support/DataSetBytes.h"
 
 namespace calidra {
@@ -320,7 +321,7 @@ TEST(NucTables, MagicDecidesAndRecordsMustBeWhole) {
 class DataSetFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        path = std::filesystem::path(CALIDRA_TEST_TMP) / "corr-dataset.bin";
+        path = std::filesystem::path(calidra::test::TempRoot()) / "corr-dataset.bin";
         test::SaveBytes(path, crafted);
     }
     void TearDown() override { std::filesystem::remove(path); }
@@ -345,7 +346,7 @@ TEST_F(DataSetFileTest, RefusesMissingPaths) {
     Bytes image;
     EXPECT_FALSE(DataSetLoader::ReadFile(nullptr, image));
     EXPECT_FALSE(DataSetLoader::ReadFile(L"", image));
-    const auto missing = (std::filesystem::path(CALIDRA_TEST_TMP) / "corr-no-such-file.bin").wstring();
+    const auto missing = (std::filesystem::path(calidra::test::TempRoot()) / "corr-no-such-file.bin").wstring();
     EXPECT_FALSE(DataSetLoader::ReadFile(missing.c_str(), image));
 }
 

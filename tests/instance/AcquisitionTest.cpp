@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "LiveTestSupport.h"
+#include "support/BuildPaths.h"
 #include "support/ThreadCount.h"
 
 namespace calidra {
@@ -242,7 +243,7 @@ protected:
     void SetUp() override {
         Acquisition::SetUp();
         // One folder per test: ctest runs the tests of this file side by side.
-        dir = std::filesystem::path(CALIDRA_TEST_TMP) / "instance-recording" /
+        dir = std::filesystem::path(calidra::test::TempRoot()) / "instance-recording" /
               ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "LiveTestSupport.h"
+#include "support/BuildPaths.h"
 
 namespace calidra {
 namespace {
@@ -137,7 +138,7 @@ TEST_F(Parameters, DataSetPathsThatCannotLoad) {
 }
 
 TEST_F(Parameters, ALoadedDataSetStartsACalibration) {
-    const std::filesystem::path dir = std::filesystem::path(CALIDRA_TEST_TMP) / "instance-dataset";
+    const std::filesystem::path dir = std::filesystem::path(calidra::test::TempRoot()) / "instance-dataset";
     std::filesystem::create_directories(dir);
     const std::filesystem::path file = dir / "bare.dat";
     {

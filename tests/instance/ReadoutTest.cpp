@@ -11,6 +11,7 @@
 #endif
 
 #include "LiveTestSupport.h"
+#include "support/BuildPaths.h"
 
 namespace calidra {
 namespace {
@@ -168,7 +169,7 @@ TEST_F(Readout, TriggerCapturesOnAFallingEdge) {
 }
 
 TEST_F(Readout, SaveNeedsAFrameAndAKnownType) {
-    const std::string dir = std::string(CALIDRA_TEST_TMP) + "/instance-save";
+    const std::string dir = std::string(calidra::test::TempRoot()) + "/instance-save";
     std::filesystem::create_directories(dir);
     const std::wstring path = std::filesystem::path(dir + "/raw.bin").wstring();
     EXPECT_EQ(instance->Save(path.c_str(), 7), 0);
@@ -186,7 +187,7 @@ TEST_F(Readout, SaveNeedsAFrameAndAKnownType) {
 }
 
 TEST_F(Readout, CorrectionDataRoundTrip) {
-    const std::string dir = std::string(CALIDRA_TEST_TMP) + "/instance-nuc";
+    const std::string dir = std::string(calidra::test::TempRoot()) + "/instance-nuc";
     std::filesystem::create_directories(dir);
     const std::wstring path = std::filesystem::path(dir + "/planes.cor").wstring();
     ASSERT_EQ(instance->SaveNucData(path.c_str(), FILESAVETYPE_CORSET), 1);
@@ -201,7 +202,7 @@ TEST_F(Readout, CorrectionDataRoundTrip) {
 // A pipe nobody drains stands for a disk that hangs: frames must go on while a
 // correction-data file is being written to it or read from it.
 TEST_F(Readout, CorrectionDataOnAStalledDiskLeavesFramesFlowing) {
-    const std::string dir = std::string(CALIDRA_TEST_TMP) + "/instance-nuc-fifo";
+    const std::string dir = std::string(calidra::test::TempRoot()) + "/instance-nuc-fifo";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     const std::string fifo = dir + "/planes.cor";

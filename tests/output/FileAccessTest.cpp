@@ -14,6 +14,7 @@
 #include "platform/ModuleResources.h"
 #include "platform/TextConversion.h"
 #include "resources/BuiltinTables.h"
+#include "support/BuildPaths.h"
 
 namespace calidra {
 namespace {
@@ -21,7 +22,7 @@ namespace {
 class FileAccessTest : public testing::Test {
 protected:
     void SetUp() override {
-        std::string name = std::string(CALIDRA_TEST_TMP) + "/FileAccess_" +
+        std::string name = std::string(calidra::test::TempRoot()) + "/FileAccess_" +
                            testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin";
         path_ = TextConversion::WideFromNarrow(name.c_str());
         File::Remove(path_.c_str());

@@ -18,6 +18,7 @@
 
 #include "pipeline/DibImage.h"
 #include "platform/LittleEndian.h"
+#include "support/BuildPaths.h"
 #include "support/ScratchFiles.h"
 
 namespace calidra::test {
@@ -40,7 +41,8 @@ inline int Shell(const std::string& command) {
     // status, so the shell renames a file holding the status into place when
     // it is done. Without Wine there is no Z:\bin\sh, and so no tool.
     const std::string base =
-        (std::filesystem::path(CALIDRA_TEST_TMP) / ("shell-" + std::to_string(GetCurrentProcessId()))).generic_string();
+        (std::filesystem::path(calidra::test::TempRoot()) / ("shell-" + std::to_string(GetCurrentProcessId())))
+            .generic_string();
     const std::filesystem::path script = base + ".sh", status = base + ".status";
     std::filesystem::remove(status);
     std::ofstream(script, std::ios::binary)

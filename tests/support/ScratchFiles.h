@@ -12,6 +12,8 @@
 #include <system_error>
 #include <vector>
 
+#include "support/BuildPaths.h"
+
 namespace calidra::test {
 
 class ScratchDir {
@@ -20,7 +22,7 @@ public:
     explicit ScratchDir(const std::string& group = "output") {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         const std::string name = info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : group;
-        path_ = std::filesystem::path(CALIDRA_TEST_TMP) / group / name;
+        path_ = std::filesystem::path(calidra::test::TempRoot()) / group / name;
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }

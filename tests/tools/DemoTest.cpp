@@ -12,7 +12,7 @@ using ::testing::HasSubstr;
 class Demo : public ToolFixture {};
 
 TEST_F(Demo, EveryStepWorksAndTheFilesAreThere) {
-    ProcessResult result = Run(CALIDRA_DEMO, {"--out", Path("out"), "--preview-seconds", "1", "--record-seconds", "1"},
+    ProcessResult result = Run(BuiltPrograms::kDemo, {"--out", Path("out"), "--preview-seconds", "1", "--record-seconds", "1"},
                                std::chrono::seconds(180));
     ASSERT_EQ(result.exitCode, 0) << Describe(result);
     EXPECT_THAT(result.out, HasSubstr("The demo worked: every step succeeded."));
@@ -37,7 +37,7 @@ TEST_F(Demo, EveryStepWorksAndTheFilesAreThere) {
 }
 
 TEST_F(Demo, NoCameraIsReportedWithItsCode) {
-    ProcessResult result = Run(CALIDRA_DEMO, {"--out", Path("out"), "--sim-cameras", "none"});
+    ProcessResult result = Run(BuiltPrograms::kDemo, {"--out", Path("out"), "--sim-cameras", "none"});
     EXPECT_EQ(result.exitCode, 1) << Describe(result);
     EXPECT_THAT(result.out, HasSubstr("FAILED: no camera is present: ERR_CAMERA (2)"));
     EXPECT_THAT(result.out, HasSubstr("The demo finished with 1 failure:"));

@@ -18,7 +18,7 @@ using ::testing::HasSubstr;
 class Examples : public ToolFixture {};
 
 TEST_F(Examples, LiveLoopPrintsTheHottestPixelOfEachFrame) {
-    ProcessResult result = Run(CALIDRA_EXAMPLE_LIVE_HOTTEST, {"10"});
+    ProcessResult result = Run(BuiltPrograms::kLiveHottest, {"10"});
     ASSERT_EQ(result.exitCode, 0) << Describe(result);
     const std::regex line("frame +([0-9]+): hottest pixel at x +([0-9]+), y +([0-9]+): (-?[0-9]+\\.[0-9]{2}) C");
     int frames = 0;
@@ -36,7 +36,7 @@ TEST_F(Examples, LiveLoopPrintsTheHottestPixelOfEachFrame) {
 }
 
 TEST_F(Examples, RecordingStopsCleanlyAtTheTime) {
-    ProcessResult result = Run(CALIDRA_EXAMPLE_RECORD_AVI, {Path("clip.avi"), "1"});
+    ProcessResult result = Run(BuiltPrograms::kRecordAvi, {Path("clip.avi"), "1"});
     ASSERT_EQ(result.exitCode, 0) << Describe(result);
     AviFacts avi = TestFiles::InspectAvi(Path("clip.avi"));
     EXPECT_TRUE(avi.finished);
@@ -45,7 +45,7 @@ TEST_F(Examples, RecordingStopsCleanlyAtTheTime) {
 }
 
 TEST_F(Examples, RecordingStopsCleanlyOnCtrlC) {
-    ChildProcess child({CALIDRA_EXAMPLE_RECORD_AVI, Path("long.avi"), "0"}, dir_);
+    ChildProcess child({BuiltPrograms::kRecordAvi, Path("long.avi"), "0"}, dir_);
     ASSERT_TRUE(child.Started());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (TestFiles::Size(Path("long.avi")) < 232 + 921608 && std::chrono::steady_clock::now() < deadline) {
@@ -62,13 +62,13 @@ TEST_F(Examples, RecordingStopsCleanlyOnCtrlC) {
 
 TEST_F(Examples, DataSetCalibrationAndCorrectionFile) {
     DataSetFile::Write(Path("camera.dat"));
-    ProcessResult result = Run(CALIDRA_EXAMPLE_CORRECTION_DATA, {Path("camera.dat"), Path("sensor.corset")});
+    ProcessResult result = Run(BuiltPrograms::kCorrectionData, {Path("camera.dat"), Path("sensor.corset")});
     ASSERT_EQ(result.exitCode, 0) << Describe(result);
     EXPECT_EQ(TestFiles::Size(Path("sensor.corset")), 9830448);
     EXPECT_THAT(result.out, HasSubstr("correction saved in " + Path("sensor.corset")));
     EXPECT_TRUE(std::regex_search(result.out, std::regex("centre of frame [0-9]+ reads -?[0-9]+\\.[0-9]{2} C")));
 
-    ProcessResult missing = Run(CALIDRA_EXAMPLE_CORRECTION_DATA, {Path("absent.dat"), Path("x.corset")});
+    ProcessResult missing = Run(BuiltPrograms::kCorrectionData, {Path("absent.dat"), Path("x.corset")});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_THAT(missing.err, HasSubstr("Calidra_SetTableA failed: ERR_FILE (9)"));
 }

@@ -7,6 +7,12 @@
 
 namespace calidra::test {
 
+const char* const BuiltPrograms::kTool = CALIDRA_TOOL;
+const char* const BuiltPrograms::kDemo = CALIDRA_DEMO;
+const char* const BuiltPrograms::kLiveHottest = CALIDRA_EXAMPLE_LIVE_HOTTEST;
+const char* const BuiltPrograms::kRecordAvi = CALIDRA_EXAMPLE_RECORD_AVI;
+const char* const BuiltPrograms::kCorrectionData = CALIDRA_EXAMPLE_CORRECTION_DATA;
+
 namespace {
 
 std::uint32_t Le32(const unsigned char* p) {

@@ -33,4 +33,14 @@ public:
     static AviFacts InspectAvi(const std::string& path);
 };
 
+// The programs under test, where this build put them. Their paths are compiled
+// into TestFiles.cpp alone, so the test sources compile the same in every clone.
+struct BuiltPrograms {
+    static const char* const kTool;
+    static const char* const kDemo;
+    static const char* const kLiveHottest;
+    static const char* const kRecordAvi;
+    static const char* const kCorrectionData;
+};
+
 }  // namespace calidra::test

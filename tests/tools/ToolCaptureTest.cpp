@@ -185,7 +185,7 @@ TEST_F(ToolRecord, SizeLimitContinuesInNumberedFiles) {
 }
 
 TEST_F(ToolRecord, CtrlCLeavesAFinishedFile) {
-    ChildProcess child({CALIDRA_TOOL, "record", Path("long.avi")}, dir_);
+    ChildProcess child({BuiltPrograms::kTool, "record", Path("long.avi")}, dir_);
     ASSERT_TRUE(child.Started());
     // Wait (as a hang guard, generously) until frames are in the file.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);

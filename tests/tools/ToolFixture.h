@@ -25,7 +25,7 @@ protected:
         return ChildProcess::Run(args, dir_, timeout);
     }
     ProcessResult Tool(std::vector<std::string> args, std::chrono::seconds timeout = std::chrono::seconds(120)) {
-        return Run(CALIDRA_TOOL, std::move(args), timeout);
+        return Run(BuiltPrograms::kTool, std::move(args), timeout);
     }
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 

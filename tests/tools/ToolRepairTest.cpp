@@ -37,7 +37,7 @@ protected:
     // little longer (mid-write or between two writes), then kills the tool.
     void RecordAndKill(const std::string& name, const std::string& kind, const std::string& fps, long long header,
                        long long frameBytes, Lcg& random) {
-        ChildProcess child({CALIDRA_TOOL, "record", "--kind", kind, "--sim-fps", fps, Path(name)}, dir_);
+        ChildProcess child({BuiltPrograms::kTool, "record", "--kind", kind, "--sim-fps", fps, Path(name)}, dir_);
         ASSERT_TRUE(child.Started());
         const long long wanted = header + (1 + random.Next() % 4) * frameBytes;
         const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(60);

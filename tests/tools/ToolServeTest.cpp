@@ -71,7 +71,7 @@ protected:
     }
     // calidra serve on the known frame (top row first), on a free port.
     void Start(std::vector<std::string> options = {}) {
-        std::vector<std::string> argv = {CALIDRA_TOOL, "serve",     "--listen", "127.0.0.1:0",
+        std::vector<std::string> argv = {BuiltPrograms::kTool, "serve",     "--listen", "127.0.0.1:0",
                                          "--out",      Path("out"), "--set",    "auto-nuc=0"};
         argv.insert(argv.end(), options.begin(), options.end());
         ::setenv("CALIDRA_SIM_FRAME", Path("frame.raw").c_str(), 1);
