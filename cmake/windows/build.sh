@@ -28,6 +28,8 @@ start_wine() {
     local prefix=$root/$1/wine
     if [ ! -f "$prefix/system.reg" ]; then
         echo "== making the Wine prefix $1/wine"
+        # Wine makes the prefix but not the folders above it.
+        mkdir -p "$root/$1"
         WINEPREFIX=$prefix WINEARCH=$2 wine wineboot -i >/dev/null 2>&1
         WINEPREFIX=$prefix wineserver -w
     fi
