@@ -37,6 +37,10 @@ start_wine() {
     WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
     WINEPREFIX=$prefix wineserver -p
     server_prefix=$prefix
+    # Wine closes the desktop a moment after the last program on it ends, and a
+    # test program starting just then can fail to make its message window. A
+    # file browser window, open until the server stops, holds the desktop.
+    (WINEPREFIX=$prefix setsid wine explorer.exe </dev/null >/dev/null 2>&1 &)
 }
 
 # dependencies TRIPLET: sets deps to the folder holding the static libraries.
