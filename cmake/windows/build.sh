@@ -55,7 +55,6 @@ dependencies() {
     cache=${CALIDRA_DEPS_CACHE:-${XDG_CACHE_HOME:-${HOME:-$root}/.cache}/calidra/windows-deps}
     deps=$cache/$triplet-$key
     [ -f "$deps/install/.complete" ] && return 0
-    rm -rf "$deps"
     local work=$cache/.building-$triplet-$key-$$
     "$here/dependencies.sh" "$triplet" "$work"
     mv -T "$work" "$deps" 2>/dev/null || rm -rf "$work"
