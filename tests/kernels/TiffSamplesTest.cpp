@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
+#include "kernels/RedBlueSwap.h"
 #include "pipeline/DibImage.h"
 #include "platform/LittleEndian.h"
 
@@ -31,6 +33,24 @@ TEST(TiffSamples, ColourImageTurnsOverAndBecomesRedFirst) {
             ASSERT_EQ(to[3 * c + 0], from[3 * c + 2]) << k << "," << c;
             ASSERT_EQ(to[3 * c + 1], from[3 * c + 1]) << k << "," << c;
             ASSERT_EQ(to[3 * c + 2], from[3 * c + 0]) << k << "," << c;
+        }
+    }
+}
+
+// Every width from none to several vector steps and a tail: the same bytes as
+// the scalar exchange, and not one byte written past the line.
+TEST(TiffSamples, EveryRedBlueExchangeMatchesThePlainOne) {
+    using Swap = void (*)(const std::uint8_t*, std::uint8_t*, std::size_t);
+    std::vector<Swap> swaps{SwapRedBlueSsse3, SwapRedBlue};
+    if (RedBlueSwapAvx512Available()) swaps.push_back(SwapRedBlueAvx512);
+    for (std::size_t pixels = 0; pixels <= 80; ++pixels) {
+        std::vector<std::uint8_t> from(3 * pixels), expected(3 * pixels + 1, 0xA5);
+        for (std::size_t b = 0; b < from.size(); ++b) from[b] = static_cast<std::uint8_t>(7 * b + 1);
+        SwapRedBlueScalar(from.data(), expected.data(), pixels);
+        for (Swap swap : swaps) {
+            std::vector<std::uint8_t> to(3 * pixels + 1, 0xA5);
+            swap(from.data(), to.data(), pixels);
+            ASSERT_EQ(to, expected) << pixels;
         }
     }
 }
