@@ -350,31 +350,35 @@ class Camera:
 
     def _request_recording(self, encoded: bytes, kind: int, timeout: float, path: str) -> None:
         # The loop acts on a request at its next frame and closes or opens the
-        # file before announcing that frame. The first frame announced after the
-        # request may come from a pass that began before it; the second cannot.
+        # file before announcing that frame. Frames announced by the time the
+        # call returns may all come from passes that began before it, and so
+        # may the first one announced after; the second cannot. A refusal or the
+        # stream's end counts wherever it comes.
         acquiring = self._acquiring()
         if acquiring:
             self._pump(0)
         self._checked("Calidra_RecA", encoded, kind, detail=f"{path!r}")
         if not acquiring:
             return
-        self._pump(0)
         deadline = time.monotonic() + timeout
-        frames_seen = 0
-        while frames_seen < 2:
-            remaining = deadline - time.monotonic()
-            if remaining <= 0:
-                raise TimeoutError(f"the recording of {path!r} did not change within {timeout} s")
-            for entry in self._pump(remaining):
+        entries, frames_seen, counting = self._pump(0), 0, False
+        while True:
+            for entry in entries:
                 entry_kind, value = entry
                 if entry_kind == _FRAME:
-                    frames_seen += 1
+                    frames_seen += 1 if counting else 0
                 elif value == ErrorCode.ERR_STREAM_END:
                     return
                 elif value == ErrorCode.ERR_FILE and kind:
                     if entry in self._inbox:
                         self._inbox.remove(entry)
                     raise CalidraError(value, "recording", f"cannot open {path!r}")
+            if frames_seen >= 2:
+                return
+            remaining = deadline - time.monotonic()
+            if remaining <= 0:
+                raise TimeoutError(f"the recording of {path!r} did not change within {timeout} s")
+            entries, counting = self._pump(remaining), True
 
     def save_nuc_data(self, path) -> None:
         """Saves the sensor correction as a correction-data file."""
