@@ -7,10 +7,13 @@
 #include <windows.h>
 
 #include <tlhelp32.h>
+#else
+#include <unistd.h>
 #endif
 
 #include <chrono>
 #include <filesystem>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -22,12 +25,22 @@ inline int ThreadsOfThisProcess() {
     // program creates; one thread started and joined first keeps it out of the
     // counts compared.
     static const bool warmedUp = [] {
-        std::thread([] {}).join();
 #if defined(_WIN32)
+        std::thread([] {}).join();
         // GoogleTest on Windows starts a watcher thread the first time a
         // thread uses its per-thread state (a failure, a trace) and keeps it
         // while that thread lives: have it start for this thread now.
         { SCOPED_TRACE("counting threads"); }
+#else
+        // Joined, the thread may stay listed for a moment (long on a busy
+        // machine), and a count taken meanwhile would be one too high.
+        pid_t warmUp = 0;
+        std::thread([&warmUp] { warmUp = gettid(); }).join();
+        const std::filesystem::path task = std::filesystem::path("/proc/self/task") / std::to_string(warmUp);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        std::error_code error;
+        while (std::filesystem::exists(task, error) && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
 #endif
         return true;
     }();
