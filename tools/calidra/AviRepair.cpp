@@ -126,12 +126,17 @@ bool AviRepair::Inspect(const std::string& path, AviContents& contents, std::str
 
 std::uint32_t AviRepair::MeasuredRate(const std::string& path, std::uint32_t frames) {
     struct statx status {};
-    if (frames == 0 || ::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &status) != 0) return 0;
+    if (frames < kMeasuredFrames || ::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &status) != 0)
+        return 0;
     if ((status.stx_mask & STATX_BTIME) == 0 || (status.stx_mask & STATX_MTIME) == 0) return 0;
     auto milliseconds = [](const statx_timestamp& t) { return std::int64_t{t.tv_sec} * 1000 + t.tv_nsec / 1000000; };
     const std::int64_t span = milliseconds(status.stx_mtime) - milliseconds(status.stx_btime);
     if (span <= 0) return 0;
-    const std::uint64_t rate = std::uint64_t{frames} * 100000u / static_cast<std::uint64_t>(span);
+    // The first frame is written as the file is made (a recording asked for
+    // before the preview) or a frame period later (one asked for during it):
+    // counting half a period for it leaves half a frame of error at most,
+    // which from fewer frames than kMeasuredFrames would be too much.
+    const std::uint64_t rate = (2 * std::uint64_t{frames} - 1) * 50000u / static_cast<std::uint64_t>(span);
     // Fewer than one frame in 100 seconds still plays, at the slowest rate the header holds.
     return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(rate, 1, kMaxRate));
 }

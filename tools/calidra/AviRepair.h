@@ -30,8 +30,10 @@ public:
 
     // Frames per 100 seconds over the time from the file's creation to its
     // last write, the way the recorder measures from its open to its close;
-    // 0 when the file system keeps no creation time or no time has passed.
+    // 0 when the file system keeps no creation time, no time has passed or
+    // the file holds fewer than kMeasuredFrames frames.
     static std::uint32_t MeasuredRate(const std::string& path, std::uint32_t frames);
+    static constexpr std::uint32_t kMeasuredFrames = 3;
 
     // Writes the finished form of path (its whole chunks, their index and the
     // patched header, with framesPer100Seconds as the rate; 0 means the
