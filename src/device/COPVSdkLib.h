@@ -102,6 +102,7 @@ public:
     FrameTransfer::Result CaptureSingle();
     FrameTransfer::Result StartStream();
     FrameTransfer::Result WaitFrame() { return transfer_.WaitFrame(); }
+    void AwaitFrame(std::uint32_t timeoutMs) { transfer_.AwaitFrame(timeoutMs); }
     FrameTransfer::Result ReadStreamFrame(std::uint16_t* destination) { return transfer_.ReadStreamFrame(destination); }
     FrameTransfer::Result ReadSingleFrame(std::uint16_t* destination) { return transfer_.ReadSingleFrame(destination); }
     FrameTransfer::Result StopStream() { return transfer_.StopStream(); }

@@ -171,6 +171,11 @@ FrameTransfer::Result FrameTransfer::WaitFrame() {
     return kNoFrameYet;
 }
 
+void FrameTransfer::AwaitFrame(std::uint32_t timeoutMs) {
+    if (stopped_.load(std::memory_order_acquire) == 1 || ring_.HasCompleted()) return;
+    frameEvent_->Wait(timeoutMs);
+}
+
 void FrameTransfer::Deliver(const std::uint16_t* frame, std::uint16_t* destination) {
     // One pass: the corrected levels go straight to their reversed lines
     // instead of back into the frame and then through a second copy.

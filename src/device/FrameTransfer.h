@@ -71,6 +71,9 @@ public:
     // kFailed the stream failed or no frame came in time, kOk or kNoFrameYet
     // nothing now, kFrameReady a frame is ready for ReadStreamFrame.
     Result WaitFrame();
+    // Returns once a frame is ready for WaitFrame, the stream has ended, or
+    // timeoutMs have passed; claims nothing.
+    void AwaitFrame(std::uint32_t timeoutMs);
     // destination: Height() lines of Width() values. kOk, or kNoBuffer when null.
     Result ReadStreamFrame(std::uint16_t* destination);
     Result ReadSingleFrame(std::uint16_t* destination);

@@ -72,6 +72,13 @@ int TransferRing::ClaimNewest() {
     }
 }
 
+bool TransferRing::HasCompleted() const {
+    const int size = Size();
+    if (size == 0) return false;
+    const std::uint32_t state = indexes_.load(std::memory_order_acquire);
+    return WriteOf(state) != ReadOf(state);
+}
+
 void TransferRing::AdvanceRead() {
     int size = Size();
     if (size == 0) return;

@@ -40,6 +40,8 @@ public:
     // Size() - 1). When there are any, the read index jumps to the newest of
     // them; older ones are dropped.
     int ClaimNewest();
+    // Reader: whether ClaimNewest would find an entry now (it claims nothing).
+    bool HasCompleted() const;
     // Reader: done with the claimed entry; the read index moves on by one.
     void AdvanceRead();
 

@@ -19,6 +19,10 @@ std::uint32_t NonZeroTime() {
 // While the stream is stopped the device answers at once; a pause keeps the
 // loop from spinning when the client asked for no sleep at all.
 constexpr std::uint32_t kIdleWaitMs = 10;
+// The longest a pass's sleep waits for the device's next frame before it
+// sleeps on its own, and the longest sleep that waits for one at all (a longer
+// one finds the frame ready when it ends).
+constexpr std::uint32_t kFrameAwaitMs = 100;
 
 }  // namespace
 
@@ -109,9 +113,18 @@ void CCalidra::AcquisitionLoop() {
 
     bool streamEnded = false;
     while (running_.load() != 0) {
-        // Cut short by StopAcquisition, so closing never waits out a long period.
         const int sleepMs = sleepMs_.load();
-        if (sleepMs > 0) wake_.Wait(static_cast<std::uint32_t>(sleepMs));
+        if (sleepMs > 0) {
+            // The sleep first waits for the device's next frame: when frames
+            // come further apart than the sleep, the frame ends the sleep
+            // instead of the sleep ending first and the frame wait following,
+            // one wake-up a frame instead of two, and no frame waits out a
+            // sleep. The rest, if any, is cut short by StopAcquisition.
+            const std::uint32_t start = Clock::TimeMs();
+            if (static_cast<std::uint32_t>(sleepMs) < kFrameAwaitMs) device_.AwaitFrame(kFrameAwaitMs);
+            const std::uint32_t waited = Clock::TimeMs() - start;
+            if (waited < static_cast<std::uint32_t>(sleepMs)) wake_.Wait(static_cast<std::uint32_t>(sleepMs) - waited);
+        }
         if (running_.load() != 1) continue;
         if (autoNuc_.load() != 0) AutomaticCalibration();
 
