@@ -119,14 +119,16 @@ TEST(LevelTemperatures, ShortOrMissingColumnsGiveZeroInsteadOfReading) {
 }
 
 TEST(LevelTemperatures, AnyLengthWritesExactlyTheRun) {
+    // A table of 16 entries: runs from 16 levels on take the table of sums.
+    constexpr std::uint32_t kCount = 16;
     const Table table = StressTable(16384, 13);
     const std::vector<std::uint16_t> levels = RandomLevels(64, 14);
     for (std::size_t start = 0; start < 3; ++start) {
         for (std::size_t n = 0; n <= 33; ++n) {
             std::vector<float> out(levels.size(), -1.0f), expected(levels.size(), -1.0f);
-            LevelTemperatures(levels.data() + start, out.data() + start, n, View(16384, table));
+            LevelTemperatures(levels.data() + start, out.data() + start, n, View(kCount, table));
             for (std::size_t j = start; j < start + n; ++j)
-                expected[j] = Expected(levels[j], 16384, table.temperature, table.offset);
+                expected[j] = Expected(levels[j], kCount, table.temperature, table.offset);
             for (std::size_t j = 0; j < out.size(); ++j)
                 ASSERT_EQ(Bits(out[j]), Bits(expected[j])) << "start " << start << " n " << n << " at " << j;
         }
